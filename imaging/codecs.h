@@ -1,0 +1,43 @@
+#pragma once
+// The picture codecs, called directly. Decoders take the whole file in
+// memory and either return a complete picture or throw ImagingError; they
+// never return half a picture. Encoders return the whole file in memory, so
+// that it can be written in one go (see fileio.h).
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "bitmap24.h"
+#include "bitmap8.h"
+#include "picture.h"
+
+namespace clipora {
+
+using Bytes = std::vector<std::uint8_t>;
+using ByteView = std::span<const std::uint8_t>;
+
+// JPEG: baseline, progressive, greyscale, RGB, CMYK and YCCK (Adobe's
+// inverted CMYK included). Errors: "JPEG エラー #%d" with libjpeg's code.
+Picture decodeJpeg(ByteView file);
+// GIF: the first image, placed on its logical screen; pixels outside it and
+// those of the transparent index are transparent. Errors: "GIF エラー #%d".
+Picture decodeGif(ByteView file);
+// PNG: every colour type and depth, palette, tRNS, Adam7; 16-bit samples are
+// scaled to 8. Errors: "PNG イメージが不正です (%s)".
+Picture decodePng(ByteView file);
+
+// Uncompressed 24-bit Windows bitmap: "BM", 40-byte header, bottom-up rows.
+Bytes encodeBmp(const Bitmap24& bitmap);
+// Baseline colour JPEG: defaults for RGB input, the floating-point DCT, then
+// the quality with baseline tables forced. `quality` is limited to 1..100.
+Bytes encodeJpeg(const Bitmap24& bitmap, int quality);
+// GIF87a: no global colour table, one image at (0, 0) with a 256-entry local
+// table (the bitmap's palette, padded with black), not interlaced, minimum
+// code size 8, no extension blocks.
+Bytes encodeGif(const Bitmap8& bitmap);
+// Truecolour PNG, 8 bits per sample, every row filtered with Sub, zlib level
+// 7, IDAT chunks of at most 65535 bytes; only IHDR, IDAT and IEND.
+Bytes encodePng(const Bitmap24& bitmap);
+
+}  // namespace clipora

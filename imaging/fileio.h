@@ -1,0 +1,29 @@
+#pragma once
+// Reading a file whole and writing one without ever leaving half of it.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace clipora {
+
+// The whole file. Throws ImagingError "ファイル %s は開けません" with the path
+// when it cannot be opened for reading (missing, unreadable, a folder).
+std::vector<std::uint8_t> readFileBytes(const std::string& path);
+
+// Writes `data` to a temporary file in the target's folder, flushes it to
+// disk and only then renames it over `path`. On any failure the temporary
+// file is removed and an existing file at `path` is untouched. Errors:
+// "ファイル %s を作成できません" (cannot create or replace) and
+// "ストリームへの書き込みエラー" (a write failed part-way).
+void writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data);
+
+namespace testing {
+// Replaces the system's write(2) for the data of writeFileAtomic; nullptr
+// restores it. Lets tests provoke a full disk.
+using WriteFunction = long (*)(int fd, const void* buffer, unsigned long count);
+void setWriteFunction(WriteFunction function);
+}  // namespace testing
+
+}  // namespace clipora

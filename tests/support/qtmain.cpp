@@ -1,0 +1,18 @@
+// main() of the tests that need a QApplication: the offscreen platform unless
+// the environment asks for another, and the program's own font set-up.
+#include <QApplication>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "app/startup.h"
+
+int main(int argc, char* argv[])
+{
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    clipora::setUpApplication(app);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,26 @@
+#pragma once
+// The platform's picture readers: one entry point that reads a picture file
+// by its extension (letter case ignored, content not sniffed).
+
+#include <string>
+
+#include "imaging/codecs.h"
+#include "imaging/picture.h"
+
+namespace clipora {
+
+// The extension of a path: what follows the last dot of the file name, in
+// the letter case of the name; empty when the name has no dot.
+std::string fileExtension(const std::string& path);
+
+// Reads the picture file at `path`: jpg/jpeg, gif and png through the
+// codecs, bmp and ico through Qt's readers. Throws ImagingError with the
+// user's message: an unsupported extension, a file that cannot be opened,
+// or content that is not a valid picture of its kind.
+Picture readPictureFile(const std::string& path);
+
+// The bitmap and icon readers on a file already in memory.
+Picture readBmp(ByteView file);
+Picture readIco(ByteView file);
+
+}  // namespace clipora

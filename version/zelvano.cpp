@@ -1,0 +1,6 @@
+#include "zelvano.h"
+
+Tzelvano::Tzelvano(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName("zelvano");
+}
