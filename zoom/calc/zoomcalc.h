@@ -1,2 +1,0 @@
-#pragma once
-// The resize dialog's picture computations: enlargement, reduction, rotation.
