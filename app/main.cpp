@@ -7,7 +7,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     clipora::setUpApplication(app);
-    Tloadcut loadcut;
-    loadcut.show();
+    const auto windows = clipora::createWindows();
+    windows->loadcut->show();
     return app.exec();
 }
