@@ -27,16 +27,13 @@ void clearActiveControl(QWidget* window)
         return;
     window = window->window();
     QPointer<QWidget> control = window->focusWidget();
-    if (!control)
+    if (!control || control == window)
         return;
-    if (control->hasFocus()) {
-        control->clearFocus();
-        return;
-    }
-    // The window is not active: Qt remembers the control as the window's
-    // focus widget but sends it nothing when that memory is cleared.
-    control->clearFocus();
-    if (control) {
+    const bool active = control->hasFocus();
+    window->setFocus(Qt::OtherFocusReason);
+    if (!active && control) {
+        // The window is not active: Qt moved its memory of the focus but told
+        // the control nothing.
         QFocusEvent out(QEvent::FocusOut, Qt::OtherFocusReason);
         QCoreApplication::sendEvent(control, &out);
     }

@@ -15,12 +15,15 @@ namespace clipora {
 // active control, so its enter and exit signals must not run for them.
 bool isRealFocusChange(Qt::FocusReason reason);
 
-// Clears `window`'s active control so that no control keeps the keyboard
-// focus. The control that had it receives a focus-out with reason Other
-// synchronously, inside this call, and so raises its exit signal. This works
-// also while the window is not the active window (then Qt itself would send
-// nothing): the window's remembered focus widget is told it lost the focus.
-// Does nothing when the window has no focused control.
+// Clears the active control of `window` (or of the window `window` belongs
+// to) so that no control keeps the keyboard focus: the window itself takes it,
+// which also keeps Qt from handing it to the first control of the tab chain
+// when the window is activated again. The control that had the focus
+// receives a focus-out with reason Other synchronously, inside this call, and
+// so raises its exit signal. This works also while the window is not the
+// active window (then Qt itself would send nothing): the window's remembered
+// focus control is told it lost the focus. Does nothing when no control of
+// the window has the focus (a nested call from an exit handler included).
 void clearActiveControl(QWidget* window);
 
 }  // namespace clipora
