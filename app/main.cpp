@@ -1,10 +1,13 @@
 #include <QApplication>
 
 #include "app/startup.h"
+#include "bmpfilters/bmpfilters.h"
 #include "load/loadcut.h"
 
 int main(int argc, char* argv[])
 {
+    // The colour reduction's tables and palette exist before any window.
+    clipora::initBmpFilters();
     QApplication app(argc, argv);
     clipora::setUpApplication(app);
     Tloadcut loadcut;

@@ -80,33 +80,33 @@ Bitmap24 FilterBitmap(const Bitmap24& source, FilterProc proc, void* data)
     const int height = source.height();
     Bitmap24 result(width, height, 0);
 
-    constexpr int slots = FilterWindow::slots;
-    constexpr int half = slots / 2;
+    constexpr int slotCount = FilterWindow::slotCount;
+    constexpr int half = slotCount / 2;
     const std::size_t rowBytes = 3 * static_cast<std::size_t>(width);
     const std::size_t marginBytes = 3 * FilterWindow::margin;
     const std::size_t bufferBytes = rowBytes + 2 * marginBytes;
 
     // Slot k holds a zero-padded copy of source row y - 5 + k, or zeros when
     // that row lies outside the picture.
-    std::array<std::vector<std::uint8_t>, slots> window;
+    std::array<std::vector<std::uint8_t>, slotCount> window;
     auto fillSlot = [&](std::vector<std::uint8_t>& buffer, int sourceRow) {
         buffer.assign(bufferBytes, 0);
         if (sourceRow >= 0 && sourceRow < height)
             std::memcpy(buffer.data() + marginBytes, source.row(sourceRow), rowBytes);
     };
-    for (int k = 0; k < slots; ++k)
+    for (int k = 0; k < slotCount; ++k)
         fillSlot(window[k], k - half);
 
-    std::array<std::uint8_t*, slots> rows{};
+    std::array<std::uint8_t*, slotCount> rows{};
     for (int y = 0; y < height; ++y) {
-        for (int k = 0; k < slots; ++k)
+        for (int k = 0; k < slotCount; ++k)
             rows[k] = window[k].data();
         std::uint8_t* out = result.row(y);
         for (int x = 0; x < width; ++x, out += 3)
             proc(x, y, FilterWindow(rows.data(), x), out, data);
         // Slide down one row: the top slot leaves, row y + 6 comes in below.
         std::rotate(window.begin(), window.begin() + 1, window.end());
-        fillSlot(window[slots - 1], y + half + 1);
+        fillSlot(window[slotCount - 1], y + half + 1);
     }
     return result;
 }

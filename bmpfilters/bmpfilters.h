@@ -77,7 +77,7 @@ public:
 // source bitmap never does.
 class FilterWindow {
 public:
-    static constexpr int slots = 11;
+    static constexpr int slotCount = 11;
     static constexpr int margin = 5;
 
     FilterWindow(std::uint8_t* const* rows, int x) : rows_(rows), offset_(3 * static_cast<std::size_t>(x + margin)) {}

@@ -218,7 +218,7 @@ void probeWindow(int x, int y, const FilterWindow& window, std::uint8_t* out, vo
     auto& probe = *static_cast<WindowProbe*>(data);
     ++probe.calls;
     const Bitmap24& s = *probe.source;
-    for (int k = 0; k < FilterWindow::slots; ++k)
+    for (int k = 0; k < FilterWindow::slotCount; ++k)
         for (int dx = -FilterWindow::margin; dx <= FilterWindow::margin; ++dx) {
             std::uint8_t* p = window.at(k, dx);
             if (probe.scribble) {
