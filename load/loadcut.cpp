@@ -17,6 +17,8 @@
 #include <QSignalBlocker>
 #include <QUrl>
 
+#include <algorithm>
+
 #include "load/clientarea.h"
 #include "load/forms.h"
 #include "load/loadrules.h"
@@ -384,7 +386,11 @@ void Tloadcut::bindEvents()
         {edgeyb, UpDownyb, &Tloadcut::edgeybon, &Tloadcut::edgeybenter, &Tloadcut::UpDownybClick},
     };
     for (const FieldBinding& b : fields) {
-        connect(b.field, &EditField::exited, this, b.apply);
+        connect(b.field, &EditField::entered, this, [this, field = b.field] { enteredControl_ = field; });
+        connect(b.field, &EditField::exited, this, [this, field = b.field, apply = b.apply] {
+            if (leaving(field))
+                (this->*apply)();
+        });
         connect(b.field, &EditField::keyDown, this, [this, enter = b.enter](int key) { (this->*enter)(key); });
         connect(b.spin, &SpinButtons::clicked, this, b.spinClick);
     }
@@ -420,11 +426,23 @@ void Tloadcut::bindEvents()
     }
 
     connect(areax, &TrackBar::changed, this, &Tloadcut::areaxtick);
-    connect(areax, &TrackBar::entered, this, &Tloadcut::areaxEnter);
-    connect(areax, &TrackBar::exited, this, &Tloadcut::areaxExit);
+    connect(areax, &TrackBar::entered, this, [this] {
+        enteredControl_ = areax;
+        areaxEnter();
+    });
+    connect(areax, &TrackBar::exited, this, [this] {
+        if (leaving(areax))
+            areaxExit();
+    });
     connect(areay, &TrackBar::changed, this, &Tloadcut::areaytick);
-    connect(areay, &TrackBar::entered, this, &Tloadcut::areayEnter);
-    connect(areay, &TrackBar::exited, this, &Tloadcut::areayExit);
+    connect(areay, &TrackBar::entered, this, [this] {
+        enteredControl_ = areay;
+        areayEnter();
+    });
+    connect(areay, &TrackBar::exited, this, [this] {
+        if (leaving(areay))
+            areayExit();
+    });
 
     connect(loadmenu, &QAction::triggered, this, [this] { selectload(loadmenu); });
     connect(reloadmenu, &QAction::triggered, this, [this] { selectload(reloadmenu); });
@@ -449,6 +467,14 @@ void Tloadcut::arrangeTabOrder()
                                    UpDownjpgq};
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+bool Tloadcut::leaving(QWidget* control)
+{
+    if (enteredControl_ != control)
+        return false;
+    enteredControl_ = nullptr;
+    return true;
 }
 
 int Tloadcut::xl() const { return areax->selStart(); }
@@ -491,7 +517,7 @@ void Tloadcut::creation()
 
 void Tloadcut::FormResize()
 {
-    view->resize(client->width() - view->x(), client->height() - view->y());
+    view->resize(std::max(0, client->width() - view->x()), std::max(0, client->height() - view->y()));
 }
 
 void Tloadcut::viewCanResize()

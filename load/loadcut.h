@@ -14,6 +14,7 @@
 // standard error box through the application object.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <memory>
@@ -249,5 +250,13 @@ private:
     void buildMenu();
     void bindEvents();
     void arrangeTabOrder();
+    // Whether `control` is leaving the focus after having entered it. A
+    // handler that clears the active control while the focus is on its way
+    // from one control to the next takes the focus away from the next one
+    // before it ever entered: that control has nothing to leave, and its exit
+    // handling must not run (it would apply a field nobody touched).
+    bool leaving(QWidget* control);
+
     bool created_ = false;
+    QPointer<QWidget> enteredControl_;  // the control whose enter ran last, until it exits
 };
