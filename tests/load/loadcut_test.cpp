@@ -308,6 +308,18 @@ TEST_F(MainWindow, F1AndCtrlRShowTheirWindowsWhileAFieldHasTheFocus)
     EXPECT_TRUE(windows->resize->isVisible());
 }
 
+TEST_F(MainWindow, CtrlCAndCtrlVInAFieldAreTheMenuItems)
+{
+    QSignalSpy paste(w->Pastemenu, &QAction::triggered);
+    QSignalSpy copy(w->Copymenu, &QAction::triggered);
+    type(w->sizex, "12", false);
+    QTest::keyClick(w->sizex, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(w->sizex, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(copy.count(), 1);
+    EXPECT_EQ(paste.count(), 1);
+    EXPECT_EQ(w->sizex->text(), QStringLiteral("12"));
+}
+
 // ---------------------------------------------------------------------------
 // Loading
 
