@@ -83,6 +83,7 @@ int decodeInto(Decompressor& d, ByteView file, Picture& picture, std::vector<JSA
     d.info.err = &d.errors.pub;
     jpeg_create_decompress(&d.info);
     d.created = true;
+    d.info.mem->max_memory_to_use = maxJpegWorkingMemory;
     jpeg_mem_src(&d.info, file.data(), static_cast<unsigned long>(file.size()));
     jpeg_read_header(&d.info, TRUE);
 

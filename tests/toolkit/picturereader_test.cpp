@@ -101,3 +101,17 @@ TEST(PictureReader, IconsKeepTheirTransparency)
         EXPECT_STREQ(e.what(), "アイコン イメージが不正です");
     }
 }
+
+TEST(PictureReader, BitmapDeclaringAHugePictureIsRefused)
+{
+    Bytes file = encodeBmp(test::randomBitmap(4, 4, 1));
+    for (std::size_t at : {std::size_t(18), std::size_t(22)}) {  // width, height: 90000
+        file[at] = 0x90, file[at + 1] = 0x5F, file[at + 2] = 0x01, file[at + 3] = 0;
+    }
+    try {
+        readBmp(file);
+        ADD_FAILURE() << "accepted";
+    } catch (const ImagingError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("画像が大きすぎます", 0), 0u) << e.what();
+    }
+}

@@ -42,6 +42,27 @@ TEST(CliConvert, WritesEachFormatByExtension)
     EXPECT_EQ(readFileBytes(dir.file("out.jpg")), encodeJpeg(picture, 50));
 }
 
+TEST(CliConvert, WritesGifOverTheFixedPalette)
+{
+    TempDir dir;
+    writeFileAtomic(dir.file("in.png"), encodePng(test::photoLike(33, 21, 2)));
+    ASSERT_EQ(cli("convert " + dir.file("in.png") + " " + dir.file("out.gif"), dir).status, 0);
+    const Bytes gif = readFileBytes(dir.file("out.gif"));
+    ASSERT_GT(gif.size(), 6u);
+    EXPECT_EQ(std::string(gif.begin(), gif.begin() + 6), "GIF87a");
+    // Every pixel is one of the palette's colours: levels of 51 in red and
+    // blue, green from its seven values.
+    const Picture p = readPictureFile(dir.file("out.gif"));
+    for (int y = 0; y < p.height(); ++y)
+        for (int x = 0; x < p.width(); ++x) {
+            const std::uint32_t c = test::rgbAt(p.pixels, x, y);
+            ASSERT_EQ((c >> 16) % 51, 0u);
+            ASSERT_EQ((c & 0xFF) % 51, 0u);
+            const std::uint32_t g = (c >> 8) & 0xFF;
+            ASSERT_TRUE(g == 0 || g == 43 || g == 85 || g == 128 || g == 171 || g == 214 || g == 255) << g;
+        }
+}
+
 TEST(CliCrop, CutsTheAreaWithRightAndBottomExclusive)
 {
     TempDir dir;
