@@ -249,7 +249,7 @@ QMimeData* mimeDataForBitmap(Bitmap24 bitmap)
 void copyToClipboard(Bitmap24 bitmap)
 {
     if (bitmap.empty())
-        throw ImagingError(messages::emptyClipboardPicture);
+        throw ImagingError(messages::emptyCopyArea);
     QClipboard* clipboard = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
                                 ? QGuiApplication::clipboard()
                                 : nullptr;

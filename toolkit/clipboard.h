@@ -29,7 +29,7 @@ namespace messages {
 inline constexpr const char* invalidClipboardFormat = "無効なクリップボード フォーマットです";
 inline constexpr const char* cannotOpenClipboard = "クリップボードを開くことができません";
 inline constexpr const char* clipboardMetafileUnreadable = "クリップボードのメタファイル (%s) は読み込めません";
-inline constexpr const char* emptyClipboardPicture = "幅または高さが 0 の画像はクリップボードに置けません";
+inline constexpr const char* emptyCopyArea = "コピーする範囲が空です";
 }  // namespace messages
 
 enum class ClipboardKind { None, Bitmap, Gif, Metafile };
@@ -63,7 +63,7 @@ Picture pasteFromClipboard();
 QMimeData* mimeDataForBitmap(Bitmap24 bitmap);
 // Empties the system clipboard and puts `bitmap` on it. Throws
 // cannotOpenClipboard when the platform does not hand the clipboard over,
-// emptyClipboardPicture for a bitmap without pixels; the clipboard then
+// emptyCopyArea for a bitmap without pixels; the clipboard then
 // stays as it was.
 void copyToClipboard(Bitmap24 bitmap);
 

@@ -245,6 +245,6 @@ TEST(ClipboardCopy, PutsTheBitmapOnTheSystemClipboardForPasteAndOtherReaders)
 TEST(ClipboardCopy, RefusesAnEmptyBitmapAndLeavesTheClipboardAlone)
 {
     QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
-    EXPECT_EQ(errorOf([] { copyToClipboard(Bitmap24(0, 5)); }), messages::emptyClipboardPicture);
+    EXPECT_EQ(errorOf([] { copyToClipboard(Bitmap24(0, 5)); }), messages::emptyCopyArea);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
 }
