@@ -71,9 +71,13 @@ void Tloadcut::PastemenuClick()
 
 // The cut area of the displayed picture (not of workbmp), as drawn on a
 // picwidth by picheight canvas, goes on the clipboard. Nothing in the window
-// changes.
+// changes. Before the first picture there is nothing to copy, and an empty
+// area gives nothing either: both are refused and the clipboard keeps what
+// it held.
 void Tloadcut::CopymenuClick()
 {
+    if (picwidth <= 0 || picheight <= 0)
+        throw ImagingError(messages::nothingToCopy);
     const CutArea area{xl(), yu(), xr(), yb()};
     if (area.empty())
         throw ImagingError(messages::emptyCopyArea);

@@ -30,6 +30,7 @@ inline constexpr const char* invalidClipboardFormat = "無効なクリップボ�
 inline constexpr const char* cannotOpenClipboard = "クリップボードを開くことができません";
 inline constexpr const char* clipboardMetafileUnreadable = "クリップボードのメタファイル (%s) は読み込めません";
 inline constexpr const char* emptyCopyArea = "コピーする範囲が空です";
+inline constexpr const char* nothingToCopy = "コピーする画像がありません";
 }  // namespace messages
 
 enum class ClipboardKind { None, Bitmap, Gif, Metafile };

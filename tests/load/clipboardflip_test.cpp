@@ -292,6 +292,15 @@ TEST_F(ClipboardAndFlips, CopyOfAnEmptyAreaIsRefusedAndTheClipboardStays)
     }
 }
 
+TEST_F(ClipboardAndFlips, CopyBeforeAnyPictureIsRefusedAndTheClipboardStays)
+{
+    QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
+    press(Qt::Key_C);
+    ASSERT_EQ(errors.texts.size(), 1);
+    EXPECT_EQ(errors.texts[0], errorBoxText(QString::fromUtf8(messages::nothingToCopy)));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
+}
+
 TEST_F(ClipboardAndFlips, CopyThenPasteMakesTheAreaThePicture)
 {
     const Bitmap24 original = randomBitmap(80, 60, 5);
