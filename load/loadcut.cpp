@@ -871,7 +871,3 @@ void Tloadcut::YUBMouseDown() {}
 // Cut and save, clipboard and flips (to come)
 
 void Tloadcut::savepicClick() {}
-void Tloadcut::PastemenuClick() {}
-void Tloadcut::CopymenuClick() {}
-void Tloadcut::HflipClick() {}
-void Tloadcut::VflipClick() {}
