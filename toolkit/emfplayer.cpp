@@ -550,7 +550,7 @@ void EmfPlayer::record(std::uint32_t type, const Data& r)
     case emrCreatePen: {
         Pen pen;
         pen.style = static_cast<int>(r.u32(12));
-        pen.width = std::abs(r.i32(16));
+        pen.width = std::abs(static_cast<double>(r.i32(16)));
         pen.colour = colour(r, 24);
         store(r.u32(8), pen);
         break;

@@ -392,8 +392,9 @@ double Canvas::penPixelWidth() const
 {
     if (dc_.pen.width <= 0)
         return 0;
+    // Qt refuses pens of 32768 pixels and more; wider than that is as good.
     const double w = dc_.pen.width * pixelScale();
-    return w <= 1 ? 0 : std::min(w, coordinateLimit);
+    return w > 1 ? std::min(w, 32000.0) : 0;
 }
 
 QPen Canvas::qtPen(double pixelWidth) const
@@ -456,7 +457,8 @@ void Canvas::strokePixels(const QPainterPath& pixels)
 {
     const double width = penPixelWidth();
     if (measuring_) {
-        const double half = std::max(width, 1.0) / 2;
+        // A thin pen stays within the pixels the shape covers.
+        const double half = width / 2;
         measure(pixels.boundingRect().adjusted(-half, -half, half, half));
         return;
     }

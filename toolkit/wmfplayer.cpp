@@ -419,7 +419,7 @@ void WmfPlayer::record(std::uint16_t function, const Data& p)
     case metaCreatePenIndirect: {
         Pen pen;
         pen.style = p.u16(0);
-        pen.width = std::abs(p.i16(2));
+        pen.width = std::abs(static_cast<double>(p.i16(2)));
         pen.colour = colour(p, 6);
         addObject(pen);
         break;
