@@ -77,16 +77,17 @@ QPointF ellipsePoint(const QRectF& box, double degrees)
     return box.center() + QPointF(box.width() / 2 * std::cos(a), -box.height() / 2 * std::sin(a));
 }
 
-// One channel of a ternary raster operation: bit i of `index` is the
-// result for pattern, source and destination bits (i >> 2, i >> 1, i) & 1.
-inline std::uint8_t rop3(unsigned index, unsigned p, unsigned s, unsigned d)
+// A ternary raster operation on packed 0xRRGGBB words (the operations are
+// bitwise, so all three channels go at once): bit i of `index` is the result
+// for pattern, source and destination bits (i >> 2, i >> 1, i) & 1.
+inline std::uint32_t rop3(unsigned index, std::uint32_t p, std::uint32_t s, std::uint32_t d)
 {
-    unsigned r = 0;
+    std::uint32_t r = 0;
     for (unsigned i = 0; i < 8; ++i) {
         if ((index >> i) & 1)
             r |= ((i & 4) ? p : ~p) & ((i & 2) ? s : ~s) & ((i & 1) ? d : ~d);
     }
-    return static_cast<std::uint8_t>(r);
+    return r & 0x00ffffffu;
 }
 
 // The ternary operation that a binary one (R2_*) of pen or brush and
@@ -528,7 +529,7 @@ void Canvas::combineLayer(const QImage& layer, QPoint offset, std::uint32_t rop,
 {
     releasePainter();
     const unsigned index = (rop >> 16) & 0xff;
-    const QRgb brushColour = dc_.brush.colour.rgb();
+    const std::uint32_t brushColour = dc_.brush.colour.rgb() & 0x00ffffffu;
     const QRect area = QRect(offset, layer.size()) & canvasRect();
     for (int y = area.top(); y <= area.bottom(); ++y) {
         const auto* src = reinterpret_cast<const QRgb*>(layer.constScanLine(y - offset.y()));
@@ -540,38 +541,28 @@ void Canvas::combineLayer(const QImage& layer, QPoint offset, std::uint32_t rop,
             const unsigned a = qAlpha(l);
             if (a == 0)
                 continue;
-            const QRgb lu = qUnpremultiply(l);
-            QRgb s = 0, p;
+            const std::uint32_t lu = qUnpremultiply(l) & 0x00ffffffu;
+            std::uint32_t s = 0, p = lu;
             if (layerIsSource) {
                 s = lu;
-                p = pat ? qUnpremultiply(pat[x - offset.x()]) : brushColour;
-            } else {
-                p = lu;
+                p = pat ? qUnpremultiply(pat[x - offset.x()]) & 0x00ffffffu : brushColour;
             }
+            // An operation that gives back every destination bit leaves the
+            // pixel as it is, transparency included.
+            if (rop3(index, p, s, 0) == 0 && rop3(index, p, s, 0x00ffffffu) == 0x00ffffffu)
+                continue;
             const QRgb d = dst[x];
             const unsigned da = qAlpha(d);
-            const unsigned ps[3] = {static_cast<unsigned>(qRed(p)), static_cast<unsigned>(qGreen(p)),
-                                    static_cast<unsigned>(qBlue(p))};
-            const unsigned ss[3] = {static_cast<unsigned>(qRed(s)), static_cast<unsigned>(qGreen(s)),
-                                    static_cast<unsigned>(qBlue(s))};
-            // Destination under a transparent pixel: the white it is shown on.
-            const unsigned ds[3] = {qRed(d) + 255 - da, qGreen(d) + 255 - da, qBlue(d) + 255 - da};
-            std::uint8_t r[3];
-            bool identity = true;
-            for (int c = 0; c < 3; ++c) {
-                const std::uint8_t r0 = rop3(index, ps[c], ss[c], 0), r1 = rop3(index, ps[c], ss[c], 255);
-                if (r0 != 0 || r1 != 255)
-                    identity = false;
-                r[c] = r0 == r1 ? r0 : rop3(index, ps[c], ss[c], std::min(ds[c], 255u));
-            }
-            if (identity)
-                continue;  // the operation leaves this pixel as it is, transparency included
+            // Under a transparent pixel lies the white it will be shown on.
+            const std::uint32_t under = 255 - da;
+            const std::uint32_t dw = ((qRed(d) + under) << 16) | ((qGreen(d) + under) << 8) | (qBlue(d) + under);
+            const std::uint32_t r = rop3(index, p, s, dw);
             if (a == 255) {
-                dst[x] = qRgb(r[0], r[1], r[2]);
+                dst[x] = 0xff000000u | r;
             } else {
                 const unsigned ia = 255 - a;
-                dst[x] = qRgba((r[0] * a + qRed(d) * ia + 127) / 255, (r[1] * a + qGreen(d) * ia + 127) / 255,
-                               (r[2] * a + qBlue(d) * ia + 127) / 255, a + (da * ia + 127) / 255);
+                dst[x] = qRgba((qRed(r) * a + qRed(d) * ia + 127) / 255, (qGreen(r) * a + qGreen(d) * ia + 127) / 255,
+                               (qBlue(r) * a + qBlue(d) * ia + 127) / 255, a + (da * ia + 127) / 255);
             }
         }
     }

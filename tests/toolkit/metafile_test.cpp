@@ -113,6 +113,11 @@ struct FixtureCase {
     int width, height;
 };
 
+void PrintTo(const FixtureCase& c, std::ostream* out)
+{
+    *out << c.file;
+}
+
 class MetafileFixture : public ::testing::TestWithParam<FixtureCase> {};
 
 TEST_P(MetafileFixture, LooksLikeItsReferenceRendering)
@@ -368,6 +373,30 @@ TEST(WmfDrawing, XorPenInvertsWhatItCrosses)
     // Over the transparent ground the picture is taken as white.
     EXPECT_EQ(argb(p, 70, 70), 0xff00ffff);
     EXPECT_EQ(argb(p, 20, 70), transparent);
+}
+
+TEST(WmfDrawing, HatchGapsFollowTheBackgroundMode)
+{
+    for (int mode : {1, 2}) {
+        SCOPED_TRACE(mode == 1 ? "transparent" : "opaque");
+        WmfWriter w = pixelWmf();
+        w.add(wmfSetBkMode, {mode});
+        w.add(wmfSetBkColor, {0, 0xff});  // blue
+        w.add(wmfCreateBrush, wmfBrush(2, ref(255, 0, 0), 0));  // horizontal hatch, red
+        w.add(wmfSelectObject, {0});
+        selectNullPen(w, 1);
+        w.add(wmfRectangle, {96, 96, 0, 0});
+        const Picture p = readWmf(w.bytes());
+        int red = 0, blue = 0, clear = 0;
+        for (int y = 8; y < 24; ++y) {
+            const QRgb c = argb(p, 40, y);
+            red += c == opaqueRed;
+            blue += c == opaqueBlue;
+            clear += qAlpha(c) == 0;
+        }
+        EXPECT_EQ(red, 2);  // one line every 8 pixels
+        EXPECT_EQ(mode == 2 ? blue : clear, 14);
+    }
 }
 
 TEST(WmfDrawing, UnknownRecordsAreSkipped)
@@ -684,6 +713,33 @@ TEST(MetafileText, ShiftJisWmfTextDrawsLikeUtf16EmfText)
             inked += qAlpha(argb(fromWmf, x, y)) == 255 && argb(fromWmf, x, y) == 0xff400080;
     EXPECT_GT(inked, 100);
     EXPECT_EQ(qAlpha(argb(fromWmf, 5, 90)), 0);
+}
+
+TEST(MetafileText, EscapementTurnsTheLineCounterClockwise)
+{
+    // The same word along the baseline and at 90 degrees: the turned one
+    // runs upwards from the reference point.
+    auto inkBox = [](int escapement) {
+        EmfWriter e(192, 192);
+        e.add(emrSetBkMode, {1});
+        e.add(emrSetTextAlign, {24});
+        e.add(emrExtCreateFont, emfFont(1, -24, 0, u"Arial", escapement));
+        e.add(emrSelectObject, {1});
+        e.add(emrExtTextOutW, emfText(96, 96, u"Metafile"));
+        const Picture p = readEmf(e.bytes());
+        QRect box;
+        for (int y = 0; y < p.height(); ++y)
+            for (int x = 0; x < p.width(); ++x)
+                if (qAlpha(argb(p, x, y)) > 128)
+                    box |= QRect(x, y, 1, 1);
+        return box;
+    };
+    const QRect flat = inkBox(0), turned = inkBox(900);
+    EXPECT_GT(flat.width(), 3 * flat.height());
+    EXPECT_GT(flat.left(), 94);
+    EXPECT_GT(turned.height(), 3 * turned.width());
+    EXPECT_LT(turned.bottom(), 99);  // upwards from (96, 96)
+    EXPECT_NEAR(turned.height(), flat.width(), 2);
 }
 
 TEST(MetafileText, OpaqueBackgroundFillsTheTextCell)
