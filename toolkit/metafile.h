@@ -14,6 +14,7 @@ namespace clipora {
 
 namespace messages {
 inline constexpr const char* invalidMetafile = "メタファイルが不正です";
+inline constexpr const char* metafileTooComplex = "メタファイルの描画が多すぎます";
 inline constexpr const char* metafileNeedsFonts = "メタファイルの文字を描くためのフォントが使えません";
 }  // namespace messages
 
@@ -21,7 +22,9 @@ inline constexpr const char* metafileNeedsFonts = "メタファイルの文字�
 // 96 dots per inch; without that header, the extent of what is drawn (one
 // unit a pixel, scaled down to fit 4096 pixels). Throws ImagingError
 // ("メタファイルが不正です") for a file that is not a valid metafile, cut
-// short or with a broken record; "画像が大きすぎます" for too large a size.
+// short or with a broken record; "画像が大きすぎます" for too large a size;
+// "メタファイルの描画が多すぎます" when drawing it would touch more pixels than
+// tens of seconds can draw (a few records can ask for endless work).
 Picture readWmf(ByteView file);
 
 // An EMF file. Size: the header's frame (in 0.01 mm) at 96 dots per inch.

@@ -20,6 +20,8 @@ namespace {
 // Pixel coordinates are kept within this range before they become ints:
 // far beyond any picture, far within int.
 constexpr double coordinateLimit = 1e7;
+// Pixels all drawing of one file may touch: some tens of seconds of work.
+constexpr double workBudget = 2e10;
 
 double clampCoordinate(double v)
 {
@@ -37,15 +39,23 @@ QRect roundedRect(const QRectF& r)
     return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
 }
 
-QRegion uniteAll(const std::vector<QRect>& rects, std::size_t begin, std::size_t end)
+// The union of many regions. Halving keeps the work near n log n for the
+// banded rectangles regions are made of, where one by one would be n squared.
+template <typename Part>
+QRegion uniteAll(const std::vector<Part>& parts, std::size_t begin, std::size_t end)
 {
-    // Halving keeps the work near n log n for the banded rectangles regions are made of.
     if (end - begin == 0)
         return QRegion();
     if (end - begin == 1)
-        return QRegion(rects[begin]);
+        return QRegion(parts[begin]);
     const std::size_t middle = begin + (end - begin) / 2;
-    return uniteAll(rects, begin, middle).united(uniteAll(rects, middle, end));
+    return uniteAll(parts, begin, middle).united(uniteAll(parts, middle, end));
+}
+
+template <typename Part>
+QRegion uniteAll(const std::vector<Part>& parts)
+{
+    return uniteAll(parts, 0, parts.size());
 }
 
 bool finiteTransform(const QTransform& t)
@@ -357,6 +367,23 @@ QRegion Canvas::effectiveClip() const
     return clip;
 }
 
+void Canvas::charge(const QRectF& r)
+{
+    // Drawing time grows with the pixels drawn, which a small file can make
+    // enormous; past the budget the file is refused.
+    if (!finiteRect(r))
+        return;
+    const QRectF visible = r & QRectF(canvasRect());
+    chargeArea(visible.width() * visible.height());
+}
+
+void Canvas::chargeArea(double pixels)
+{
+    work_ += pixels;
+    if (work_ > workBudget)
+        throw ImagingError(messages::metafileTooComplex);
+}
+
 void Canvas::measure(const QRectF& r)
 {
     if (!finiteRect(r))
@@ -448,6 +475,7 @@ void Canvas::fillPixels(const QPainterPath& pixels, const Brush& brush)
         measure(pixels.boundingRect());
         return;
     }
+    charge(pixels.boundingRect());
     QPainter& p = painter();
     if (brush.style == bsHatched && dc_.bkMode == bkOpaque)
         p.fillPath(pixels, dc_.bkColour);
@@ -463,6 +491,13 @@ void Canvas::strokePixels(const QPainterPath& pixels)
         measure(pixels.boundingRect().adjusted(-half, -half, half, half));
         return;
     }
+    // A line costs its length times its width, not its bounding box.
+    const double half = std::max(width, 1.0) / 2;
+    const QRectF reach = pixels.boundingRect().adjusted(-half, -half, half, half) & QRectF(canvasRect());
+    if (reach.isEmpty())
+        return;  // nothing of it within the picture
+    const double length = pixels.length();
+    chargeArea(std::min(reach.width() * reach.height(), std::isfinite(length) ? length * std::max(width, 1.0) : 0.0));
     QPainter& p = painter();
     const QPen pen = qtPen(width);
     const int style = dc_.pen.style & psStyleMask;
@@ -531,6 +566,7 @@ void Canvas::combineLayer(const QImage& layer, QPoint offset, std::uint32_t rop,
     const unsigned index = (rop >> 16) & 0xff;
     const std::uint32_t brushColour = dc_.brush.colour.rgb() & 0x00ffffffu;
     const QRect area = QRect(offset, layer.size()) & canvasRect();
+    charge(QRectF(area));
     for (int y = area.top(); y <= area.bottom(); ++y) {
         const auto* src = reinterpret_cast<const QRgb*>(layer.constScanLine(y - offset.y()));
         const QRgb* pat = patternLayer ? reinterpret_cast<const QRgb*>(patternLayer->constScanLine(y - offset.y()))
@@ -895,6 +931,7 @@ void Canvas::setPixel(QPointF p, const QColor& colour)
         measure(pixel);
         return;
     }
+    charge(pixel);
     painter().fillRect(pixel, colour);
 }
 
@@ -980,10 +1017,10 @@ void Canvas::selectClipPath(int mode)
     pixels.setFillRule(dc_.fillMode == fillWinding ? Qt::WindingFill : Qt::OddEvenFill);
     if (measuring_ || !finiteRect(pixels.boundingRect()))
         return;
-    QRegion region;
+    std::vector<QRegion> parts;
     for (const QPolygonF& polygon : pixels.toFillPolygons())
-        region = region.united(regionFromPixels(polygon));
-    selectClip(region, mode);
+        parts.push_back(regionFromPixels(polygon));
+    selectClip(uniteAll(parts), mode);
 }
 
 // Text
@@ -1154,6 +1191,7 @@ void Canvas::textOut(const TextRun& run)
         measure(toPixels.mapRect(cell));
         return;
     }
+    charge(toPixels.mapRect(cell));
 
     QPainter& p = painter();
     if ((run.options & etoClipped) && run.rect) {
@@ -1203,6 +1241,7 @@ void Canvas::blit(const Blit& b)
             measure(pixels.boundingRect());
             return;
         }
+        charge(pixels.boundingRect());
         if (usesSource)
             return;  // no bitmap to take
         if (index == 0xf0) {
@@ -1240,6 +1279,7 @@ void Canvas::blit(const Blit& b)
         measure(bounds);
         return;
     }
+    charge(bounds);
     const bool smooth = dc_.stretchMode == 4 && (std::abs(t.m11()) < 1 || std::abs(t.m22()) < 1);
 
     auto maskedSource = [&](bool wantSet) {
@@ -1313,6 +1353,7 @@ void Canvas::alphaBlend(QRectF destination, const QImage& source, QRectF sourceR
         measure(t.mapRect(visible));
         return;
     }
+    charge(t.mapRect(visible));
     QImage image = source;
     if (perPixelAlpha) {
         // The bitmap's colours are premultiplied already.
@@ -1343,6 +1384,7 @@ void Canvas::plgBlit(const QPointF corners[3], const QImage& source, QRectF sour
         measure(t.mapRect(visible));
         return;
     }
+    charge(t.mapRect(visible));
     QImage image = source;
     if (mask) {
         image = source.copy();
@@ -1374,6 +1416,7 @@ void Canvas::gradientRect(QRectF box, const QColor& from, const QColor& to, bool
         measure(pixels.boundingRect());
         return;
     }
+    charge(pixels.boundingRect());
     const QPointF start = m.map(box.topLeft());
     const QPointF end = m.map(vertical ? QPointF(box.left(), box.bottom()) : QPointF(box.right(), box.top()));
     QLinearGradient gradient(start, end);
@@ -1395,6 +1438,7 @@ void Canvas::gradientTriangle(const QPointF points[3], const QColor colours[3])
         measure(bounds);
         return;
     }
+    charge(bounds);
     const QRect area = roundedRect(bounds.adjusted(0, 0, 1, 1)) & canvasRect();
     const double det = (b.y() - c.y()) * (a.x() - c.x()) + (c.x() - b.x()) * (a.y() - c.y());
     if (area.isEmpty() || det == 0)
@@ -1446,15 +1490,18 @@ QRegion Canvas::pixelRegion(const Region& region, bool logical) const
     const QTransform t = logical ? logicalToPixels() : device_.toPixels;
     if (!finiteTransform(t))
         return QRegion();
-    std::vector<QRect> rects;
-    QRegion rotated;
-    for (const QRectF& r : region.rects) {
-        if (t.type() <= QTransform::TxScale)
+    if (t.type() <= QTransform::TxScale) {
+        std::vector<QRect> rects;
+        rects.reserve(region.rects.size());
+        for (const QRectF& r : region.rects)
             rects.push_back(roundedRect(t.mapRect(r.normalized())));
-        else
-            rotated = rotated.united(regionFromPixels(t.map(QPolygonF(r.normalized()))));
+        return uniteAll(rects);
     }
-    return uniteAll(rects, 0, rects.size()).united(rotated);
+    std::vector<QRegion> turned;
+    turned.reserve(region.rects.size());
+    for (const QRectF& r : region.rects)
+        turned.push_back(regionFromPixels(t.map(QPolygonF(r.normalized()))));
+    return uniteAll(turned);
 }
 
 void Canvas::fillRegion(const QRegion& pixels, const Brush& brush)
@@ -1484,6 +1531,7 @@ void Canvas::invertRegion(const QRegion& pixels)
         measure(pixels.boundingRect());
         return;
     }
+    charge(pixels.boundingRect());
     const QRect area = pixels.boundingRect() & effectiveClip().boundingRect();
     if (area.isEmpty())
         return;

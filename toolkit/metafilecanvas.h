@@ -256,6 +256,9 @@ private:
     QRegion regionFromPixels(const QPolygonF& polygon) const;
     QRegion rectRegion(QRectF logicalBox) const;
     void measure(const QRectF& pixels);
+    // Counts pixels about to be drawn against the file's budget.
+    void charge(const QRectF& pixels);
+    void chargeArea(double pixels);
     // Applies a ternary raster operation with `layer` (premultiplied ARGB,
     // placed at `offset`) as source or as pattern; its alpha is coverage.
     void combineLayer(const QImage& layer, QPoint offset, std::uint32_t rop, bool layerIsSource,
@@ -269,6 +272,7 @@ private:
     DeviceSpace device_;
     bool measuring_;
     QRectF measured_;
+    double work_ = 0;
     QImage image_;
     QPainter painter_;
     bool clipApplied_ = false;
