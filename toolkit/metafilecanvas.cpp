@@ -88,17 +88,34 @@ QPointF ellipsePoint(const QRectF& box, double degrees)
 }
 
 // A ternary raster operation on packed 0xRRGGBB words (the operations are
-// bitwise, so all three channels go at once): bit i of `index` is the result
-// for pattern, source and destination bits (i >> 2, i >> 1, i) & 1.
-inline std::uint32_t rop3(unsigned index, std::uint32_t p, std::uint32_t s, std::uint32_t d)
-{
-    std::uint32_t r = 0;
-    for (unsigned i = 0; i < 8; ++i) {
-        if ((index >> i) & 1)
-            r |= ((i & 4) ? p : ~p) & ((i & 2) ? s : ~s) & ((i & 1) ? d : ~d);
+// bitwise, so all three channels go at once): bit i of the index is the
+// result for pattern, source and destination bits (i >> 2, i >> 1, i) & 1.
+// The result is the union of the index's minterms.
+class Rop3 {
+public:
+    explicit Rop3(unsigned index)
+    {
+        for (unsigned i = 0; i < 8; ++i) {
+            if ((index >> i) & 1) {
+                flip_[count_][0] = (i & 4) ? 0 : ~0u;
+                flip_[count_][1] = (i & 2) ? 0 : ~0u;
+                flip_[count_][2] = (i & 1) ? 0 : ~0u;
+                ++count_;
+            }
+        }
     }
-    return r & 0x00ffffffu;
-}
+    std::uint32_t operator()(std::uint32_t p, std::uint32_t s, std::uint32_t d) const
+    {
+        std::uint32_t r = 0;
+        for (int i = 0; i < count_; ++i)
+            r |= (p ^ flip_[i][0]) & (s ^ flip_[i][1]) & (d ^ flip_[i][2]);
+        return r & 0x00ffffffu;
+    }
+
+private:
+    std::uint32_t flip_[8][3] = {};
+    int count_ = 0;
+};
 
 // The ternary operation that a binary one (R2_*) of pen or brush and
 // destination amounts to, with the pen or brush as pattern.
@@ -563,10 +580,11 @@ void Canvas::combineLayer(const QImage& layer, QPoint offset, std::uint32_t rop,
                           const QImage* patternLayer)
 {
     releasePainter();
-    const unsigned index = (rop >> 16) & 0xff;
+    const Rop3 op((rop >> 16) & 0xff);
     const std::uint32_t brushColour = dc_.brush.colour.rgb() & 0x00ffffffu;
     const QRect area = QRect(offset, layer.size()) & canvasRect();
     charge(QRectF(area));
+    auto straight = [](QRgb c) { return (qAlpha(c) == 255 ? c : qUnpremultiply(c)) & 0x00ffffffu; };
     for (int y = area.top(); y <= area.bottom(); ++y) {
         const auto* src = reinterpret_cast<const QRgb*>(layer.constScanLine(y - offset.y()));
         const QRgb* pat = patternLayer ? reinterpret_cast<const QRgb*>(patternLayer->constScanLine(y - offset.y()))
@@ -577,22 +595,21 @@ void Canvas::combineLayer(const QImage& layer, QPoint offset, std::uint32_t rop,
             const unsigned a = qAlpha(l);
             if (a == 0)
                 continue;
-            const std::uint32_t lu = qUnpremultiply(l) & 0x00ffffffu;
-            std::uint32_t s = 0, p = lu;
+            std::uint32_t s = 0, p = straight(l);
             if (layerIsSource) {
-                s = lu;
-                p = pat ? qUnpremultiply(pat[x - offset.x()]) & 0x00ffffffu : brushColour;
+                s = p;
+                p = pat ? straight(pat[x - offset.x()]) : brushColour;
             }
             // An operation that gives back every destination bit leaves the
             // pixel as it is, transparency included.
-            if (rop3(index, p, s, 0) == 0 && rop3(index, p, s, 0x00ffffffu) == 0x00ffffffu)
+            if (op(p, s, 0) == 0 && op(p, s, 0x00ffffffu) == 0x00ffffffu)
                 continue;
             const QRgb d = dst[x];
             const unsigned da = qAlpha(d);
             // Under a transparent pixel lies the white it will be shown on.
             const std::uint32_t under = 255 - da;
             const std::uint32_t dw = ((qRed(d) + under) << 16) | ((qGreen(d) + under) << 8) | (qBlue(d) + under);
-            const std::uint32_t r = rop3(index, p, s, dw);
+            const std::uint32_t r = op(p, s, dw);
             if (a == 255) {
                 dst[x] = 0xff000000u | r;
             } else {
