@@ -1,0 +1,2 @@
+#pragma once
+// The resize dialog's picture computations: enlargement, reduction, rotation.
