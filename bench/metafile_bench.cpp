@@ -81,7 +81,7 @@ Bytes photoMaskPairWmf()
 
 }  // namespace
 
-// A gnuplot chart: about 1200 small records, lines, text, pattern fills.
+// A gnuplot chart: about 1300 small records, lines, text, pattern fills.
 static void BM_ReadEmfChart(benchmark::State& state)
 {
     const Bytes file = fixture("gnuplot-plot.emf");
