@@ -261,7 +261,7 @@ private:
     Dib bitmap(const Data& r, std::size_t offBmi, std::size_t cbBmi, std::size_t offBits, std::size_t cbBits,
                int usage, bool keepAlpha = false, DibBand band = {})
     {
-        return decodeDib(r.sub(r.u32(offBmi), r.u32(cbBmi)), r.sub(r.u32(offBits), r.u32(cbBits)), usage,
+        return decodeDib(budget_, r.sub(r.u32(offBmi), r.u32(cbBmi)), r.sub(r.u32(offBits), r.u32(cbBits)), usage,
                          dc().palette, keepAlpha, band);
     }
     Region region(const Data& r, std::size_t at, std::size_t size);
@@ -272,6 +272,7 @@ private:
     Canvas& canvas_;
     std::vector<Object> objects_;
     std::uint32_t selectedPalette_ = 0;
+    DibBudget budget_;
 };
 
 void EmfPlayer::selectStock(std::uint32_t which)

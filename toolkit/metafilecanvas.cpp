@@ -206,7 +206,11 @@ QImage Canvas::image()
 
 void Canvas::saveDc()
 {
-    saved_.push_back(dc_);
+    // Deeper than any drawing program goes; a file saving without end
+    // would otherwise fill the memory with copies.
+    constexpr std::size_t deepest = 10000;
+    if (saved_.size() < deepest)
+        saved_.push_back(dc_);
 }
 
 void Canvas::restoreDc(int which)

@@ -7,6 +7,7 @@
 #include "imaging/codecs.h"
 #include "imaging/errors.h"
 #include "imaging/limits.h"
+#include "metafile.h"
 
 namespace clipora::metafile {
 
@@ -250,9 +251,18 @@ QImage Dib::recoloured(QRgb zero, QRgb one) const
     return out;
 }
 
-Dib decodeDib(Data info, Data bits, int usage, const std::vector<QRgb>& palette, bool keepAlpha, DibBand band)
+void DibBudget::charge(std::int64_t width, std::int64_t height)
+{
+    used_ += width * height;
+    if (used_ > 2 * maxPicturePixels)
+        throw ImagingError(messages::metafileTooComplex);
+}
+
+Dib decodeDib(DibBudget& budget, Data info, Data bits, int usage, const std::vector<QRgb>& palette, bool keepAlpha,
+              DibBand band)
 {
     Header h = readHeader(info);
+    budget.charge(h.width, h.height);
     std::int64_t fullHeight = h.height;
     if (band.count >= 0) {
         // Only rows [first, first + count) from the bottom are in `bits`.
@@ -265,7 +275,9 @@ Dib decodeDib(Data info, Data bits, int usage, const std::vector<QRgb>& palette,
     if (h.compression == biJpeg || h.compression == biPng) {
         const ByteView file(bits.bytes(), bits.size());
         try {
-            dib.image = fromPicture(h.compression == biJpeg ? decodeJpeg(file) : decodePng(file));
+            const Picture picture = h.compression == biJpeg ? decodeJpeg(file) : decodePng(file);
+            budget.charge(picture.width(), picture.height());
+            dib.image = fromPicture(picture);
         } catch (const ImagingError&) {
             invalidMetafile();
         }
@@ -350,16 +362,17 @@ Dib decodeDib(Data info, Data bits, int usage, const std::vector<QRgb>& palette,
     return dib;
 }
 
-Dib decodePackedDib(Data packed, int usage, const std::vector<QRgb>& palette, bool keepAlpha, DibBand band)
+Dib decodePackedDib(DibBudget& budget, Data packed, int usage, const std::vector<QRgb>& palette, bool keepAlpha,
+                    DibBand band)
 {
     const Header h = readHeader(packed);
     std::size_t tableOffset = h.size;
     readMasks(packed, h, tableOffset);
     const std::size_t bitsOffset = tableOffset + tableBytes(h, usage);
-    return decodeDib(packed, packed.from(bitsOffset), usage, palette, keepAlpha, band);
+    return decodeDib(budget, packed, packed.from(bitsOffset), usage, palette, keepAlpha, band);
 }
 
-Dib decodeBitmap16(Data bitmap, std::size_t bitsOffset)
+Dib decodeBitmap16(DibBudget& budget, Data bitmap, std::size_t bitsOffset)
 {
     const std::int64_t width = bitmap.i16(2), height = bitmap.i16(4);
     const std::int64_t widthBytes = bitmap.i16(6);
@@ -371,6 +384,7 @@ Dib decodeBitmap16(Data bitmap, std::size_t bitsOffset)
     if (widthBytes < (width * bitsPixel + 7) / 8)
         invalidMetafile();
     checkPictureSize(width, height);
+    budget.charge(width, height);
     const Data rows = bitmap.sub(bitsOffset, static_cast<std::size_t>(widthBytes * height));
     Dib dib;
     dib.bottomUp = false;

@@ -42,18 +42,30 @@ struct DibBand {
     int count = -1;  // -1: all rows
 };
 
+// Pixels all bitmaps of one file may decode to, twice the largest picture:
+// bounds the memory that pattern brushes keep and the work that a file of
+// tiny compressed bitmaps of enormous declared size asks for. Past it the
+// file is refused ("メタファイルの描画が多すぎます").
+class DibBudget {
+public:
+    void charge(std::int64_t width, std::int64_t height);
+
+private:
+    std::int64_t used_ = 0;
+};
+
 // Decodes a DIB from its header and colour table (`info`) and its pixels
 // (`bits`). `palette` resolves palette-index colour tables. Throws
 // ImagingError for a broken or truncated bitmap, or one too large.
-Dib decodeDib(Data info, Data bits, int usage, const std::vector<QRgb>& palette, bool keepAlpha = false,
+Dib decodeDib(DibBudget& budget, Data info, Data bits, int usage, const std::vector<QRgb>& palette, bool keepAlpha = false,
               DibBand band = {});
 
 // A DIB whose header, colour table and pixels follow one another.
-Dib decodePackedDib(Data packed, int usage, const std::vector<QRgb>& palette, bool keepAlpha = false,
+Dib decodePackedDib(DibBudget& budget, Data packed, int usage, const std::vector<QRgb>& palette, bool keepAlpha = false,
                     DibBand band = {});
 
 // A WMF Bitmap16 (10-byte header, then word-aligned rows from the top);
 // `bitsOffset` is where the rows begin after the header.
-Dib decodeBitmap16(Data bitmap, std::size_t bitsOffset);
+Dib decodeBitmap16(DibBudget& budget, Data bitmap, std::size_t bitsOffset);
 
 }  // namespace clipora::metafile

@@ -200,6 +200,7 @@ private:
     Header header_;
     Canvas& canvas_;
     std::vector<Object> objects_;
+    DibBudget budget_;
 };
 
 void WmfPlayer::addObject(Object object)
@@ -439,10 +440,10 @@ void WmfPlayer::record(std::uint16_t function, const Data& p)
         const int style = p.u16(0);
         if (style == bsPattern) {
             b.style = bsPattern;
-            b.pattern = std::make_shared<Dib>(decodeBitmap16(p.from(4), 10));
+            b.pattern = std::make_shared<Dib>(decodeBitmap16(budget_, p.from(4), 10));
         } else {
             b.style = bsDibPatternPt;
-            b.pattern = std::make_shared<Dib>(decodePackedDib(p.from(4), p.u16(2), dc().palette));
+            b.pattern = std::make_shared<Dib>(decodePackedDib(budget_, p.from(4), p.u16(2), dc().palette));
         }
         addObject(b);
         break;
@@ -451,7 +452,7 @@ void WmfPlayer::record(std::uint16_t function, const Data& p)
         Brush b;
         b.style = bsPattern;
         // Bitmap16 header, its unused bits pointer and 18 reserved bytes, then the rows.
-        b.pattern = std::make_shared<Dib>(decodeBitmap16(p, 32));
+        b.pattern = std::make_shared<Dib>(decodeBitmap16(budget_, p, 32));
         addObject(b);
         break;
     }
@@ -534,7 +535,7 @@ void WmfPlayer::record(std::uint16_t function, const Data& p)
         break;
     }
     case metaStretchDib: {
-        const Dib dib = decodePackedDib(p.from(22), p.u16(4), dc().palette);
+        const Dib dib = decodePackedDib(budget_, p.from(22), p.u16(4), dc().palette);
         dibBlit(dib, QRectF(p.i16(20), p.i16(18), p.i16(16), p.i16(14)),
                 QRectF(p.i16(12), p.i16(10), p.i16(8), p.i16(6)), p.u32(0), true);
         break;
@@ -542,7 +543,7 @@ void WmfPlayer::record(std::uint16_t function, const Data& p)
     case metaSetDibToDev: {
         // The bits hold only the band of rows the record names.
         const DibBand band{p.u16(4), p.u16(2)};
-        const Dib dib = decodePackedDib(p.from(18), p.u16(0), dc().palette, false, band);
+        const Dib dib = decodePackedDib(budget_, p.from(18), p.u16(0), dc().palette, false, band);
         // The size is in device units, whatever the mapping.
         const QTransform toDevice = canvas_.pageToDevice();
         const double width = p.i16(12), height = p.i16(10);
@@ -583,9 +584,9 @@ void WmfPlayer::record(std::uint16_t function, const Data& p)
             break;
         }
         if (withDib) {
-            dibBlit(decodePackedDib(p.from(at), dibRgbColours, dc().palette), destination, source, rop, false);
+            dibBlit(decodePackedDib(budget_, p.from(at), dibRgbColours, dc().palette), destination, source, rop, false);
         } else {
-            const Dib bitmap = decodeBitmap16(p.from(at), 10);
+            const Dib bitmap = decodeBitmap16(budget_, p.from(at), 10);
             // A monochrome bitmap takes the text colour for 0 bits and the background colour for 1 bits.
             const QImage image = bitmap.recoloured(dc().textColour.rgb(), dc().bkColour.rgb());
             Blit b;
