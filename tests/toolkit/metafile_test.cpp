@@ -433,6 +433,71 @@ TEST(EmfDrawing, WorldTransformAndPaths)
     EXPECT_EQ(argb(p, 70, 70), transparent);
 }
 
+TEST(EmfDrawing, ShapesCoverWhatTheyShould)
+{
+    // A star of five points drawn as one polygon: its middle is inside
+    // under the winding rule and outside under the alternate rule.
+    auto star = [](Bytes& p) {
+        for (int v : {0, 0, 0, 0, 5})
+            put32(p, static_cast<std::uint32_t>(v));
+        for (int v : {48, 4, 74, 88, 6, 36, 90, 36, 22, 88})
+            put16(p, v);
+    };
+    struct Case {
+        const char* name;
+        std::function<void(EmfWriter&)> draw;
+        std::vector<QPoint> inside, outside;
+    };
+    const Case cases[] = {
+        {"ellipse", [](EmfWriter& e) { e.add(emrEllipse, {8, 8, 88, 88}); }, {{48, 48}, {10, 48}}, {{12, 12}, {84, 84}}},
+        {"rounded rectangle", [](EmfWriter& e) { e.add(44, {8, 8, 88, 88, 40, 40}); }, {{48, 48}, {10, 48}, {48, 10}},
+         {{10, 10}, {86, 86}}},
+        {"chord from 3 to 12 o'clock", [](EmfWriter& e) { e.add(46, {8, 8, 88, 88, 88, 48, 48, 8}); }, {{74, 22}},
+         {{52, 44}, {30, 60}}},
+        {"star, alternate", [&](EmfWriter& e) {
+             e.add(19, {1});
+             Bytes p;
+             star(p);
+             e.add(emrPolygon16, p);
+         },
+         {{48, 20}}, {{48, 50}}},
+        {"star, winding", [&](EmfWriter& e) {
+             e.add(19, {2});
+             Bytes p;
+             star(p);
+             e.add(emrPolygon16, p);
+         },
+         {{48, 20}, {48, 50}}, {{5, 90}}},
+        {"Bezier path", [](EmfWriter& e) {
+             e.add(emrBeginPath, Bytes{});
+             e.add(emrMoveTo, {8, 88});
+             Bytes p;
+             for (int v : {0, 0, 0, 0, 3})
+                 put32(p, static_cast<std::uint32_t>(v));
+             for (int v : {8, 8, 88, 8, 88, 88})
+                 put16(p, v);
+             e.add(88, p);  // EMR_POLYBEZIERTO16
+             e.add(emrCloseFigure, Bytes{});
+             e.add(emrEndPath, Bytes{});
+             e.add(emrFillPath, {0, 0, 0, 0});
+         },
+         {{48, 50}, {30, 70}}, {{48, 12}, {4, 4}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EmfWriter e(96, 96);
+        e.add(emrCreateBrush, {1, 0, static_cast<std::int32_t>(ref(0, 0, 255)), 0});
+        e.add(emrSelectObject, {1});
+        e.add(emrSelectObject, {static_cast<std::int32_t>(0x80000008)});  // NULL_PEN
+        c.draw(e);
+        const Picture p = readEmf(e.bytes());
+        for (QPoint at : c.inside)
+            EXPECT_EQ(argb(p, at.x(), at.y()), opaqueBlue) << at.x() << ", " << at.y();
+        for (QPoint at : c.outside)
+            EXPECT_EQ(argb(p, at.x(), at.y()), transparent) << at.x() << ", " << at.y();
+    }
+}
+
 TEST(EmfDrawing, ClipRegionInDeviceUnits)
 {
     EmfWriter e(96, 96);
