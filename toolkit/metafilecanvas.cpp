@@ -628,7 +628,7 @@ void Canvas::combineLayer(const QImage& layer, QPoint offset, std::uint32_t rop,
 void Canvas::drawShape(const QPainterPath& logical, bool fill, bool stroke)
 {
     if (pathOpen_) {
-        addToPath(logical, true);
+        addToPath(logical);
         return;
     }
     const bool doFill = fill && !dc_.brush.isNull();
@@ -652,7 +652,7 @@ void Canvas::drawShape(const QPainterPath& logical, bool fill, bool stroke)
         strokePixels(pixels);
 }
 
-void Canvas::addToPath(const QPainterPath& logical, bool)
+void Canvas::addToPath(const QPainterPath& logical)
 {
     const QTransform m = logicalToPixels();
     if (!finiteTransform(m))
@@ -708,7 +708,7 @@ void Canvas::polyline(const QPolygonF& points)
     QPainterPath line;
     line.addPolygon(points);
     if (pathOpen_)
-        addToPath(line, false);
+        addToPath(line);
     else
         drawShape(line, false, true);
 }
@@ -727,7 +727,7 @@ void Canvas::polyBezier(const QPolygonF& points)
     for (qsizetype i = 1; i + 2 < points.size(); i += 3)
         curve.cubicTo(points[i], points[i + 1], points[i + 2]);
     if (pathOpen_)
-        addToPath(curve, false);
+        addToPath(curve);
     else
         drawShape(curve, false, true);
 }
@@ -776,7 +776,7 @@ void Canvas::polyDraw(const QPolygonF& points, const std::vector<std::uint8_t>& 
             figure.closeSubpath();
     }
     if (pathOpen_)
-        addToPath(figure, false);
+        addToPath(figure);
     else
         drawShape(figure, false, true);
     dc_.position = position;
@@ -884,7 +884,7 @@ void Canvas::arc(QRectF box, QPointF start, QPointF end)
     const bool ccw = (dc_.arcDirection == arcCounterClockwise) == (logicalToPixels().determinant() > 0);
     const QPainterPath path = arcPath(box, start, end, ccw, ArcKind::open);
     if (pathOpen_)
-        addToPath(path, false);
+        addToPath(path);
     else
         drawShape(path, false, true);
 }
@@ -1282,14 +1282,24 @@ void Canvas::blit(const Blit& b)
         return;
     }
 
-    QRectF sourceRect = b.sourceRect & QRectF(b.source->rect());
-    if (sourceRect.isEmpty() || b.sourceRect.width() == 0 || b.sourceRect.height() == 0)
+    // A source of negative extent mirrors: the same as a mirrored destination.
+    QRectF wanted = b.sourceRect, destination = b.destination;
+    if (wanted.width() < 0) {
+        wanted = QRectF(wanted.right(), wanted.top(), -wanted.width(), wanted.height());
+        destination = QRectF(destination.right(), destination.top(), -destination.width(), destination.height());
+    }
+    if (wanted.height() < 0) {
+        wanted = QRectF(wanted.left(), wanted.bottom(), wanted.width(), -wanted.height());
+        destination = QRectF(destination.left(), destination.bottom(), destination.width(), -destination.height());
+    }
+    QRectF sourceRect = wanted & QRectF(b.source->rect());
+    if (sourceRect.isEmpty() || wanted.width() == 0 || wanted.height() == 0)
         return;
     // Source pixels to logical, then to picture pixels.
-    const double sx = b.destination.width() / b.sourceRect.width();
-    const double sy = b.destination.height() / b.sourceRect.height();
-    const QTransform sourceToLogical(sx, 0, 0, sy, b.destination.x() - b.sourceRect.x() * sx,
-                                     b.destination.y() - b.sourceRect.y() * sy);
+    const double sx = destination.width() / wanted.width();
+    const double sy = destination.height() / wanted.height();
+    const QTransform sourceToLogical(sx, 0, 0, sy, destination.x() - wanted.x() * sx,
+                                     destination.y() - wanted.y() * sy);
     const QTransform t = sourceToLogical * m;
     if (!finiteTransform(t))
         return;

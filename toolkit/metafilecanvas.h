@@ -245,7 +245,7 @@ private:
     void drawShape(const QPainterPath& logical, bool fill, bool stroke);
     void fillPixels(const QPainterPath& pixels, const Brush& brush);
     void strokePixels(const QPainterPath& pixels);
-    void addToPath(const QPainterPath& logical, bool closedFigure);
+    void addToPath(const QPainterPath& logical);
     void continueFigure(const QPointF& logicalFrom);
     QBrush qtBrush(const Brush& brush) const;
     QPen qtPen(double pixelWidth) const;

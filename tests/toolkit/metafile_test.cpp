@@ -709,6 +709,25 @@ TEST(MetafileBitmaps, StretchDibSourceCountsFromTheBottomRow)
     EXPECT_EQ(argb(readWmf(w.bytes()), 48, 48), opaqueBlue);
 }
 
+TEST(MetafileBitmaps, NegativeExtentsMirror)
+{
+    // A 2 x 1 bitmap, red then green.
+    const DibParts dib = makeDib(2, 1, 24, {}, {0, 0, 255, 0, 255, 0, 0, 0});
+    struct Case {
+        const char* name;
+        int x, width, srcX, srcWidth;
+    } cases[] = {{"as it is", 0, 96, 0, 2}, {"destination mirrored", 96, -96, 0, 2}, {"source mirrored", 0, 96, 2, -2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EmfWriter e(96, 96);
+        e.add(emrStretchDiBits, emfStretchDib(c.x, 0, c.width, 96, c.srcX, 0, c.srcWidth, 1, 0x00CC0020, dib));
+        const Picture p = readEmf(e.bytes());
+        const bool mirrored = c.width < 0 || c.srcWidth < 0;
+        EXPECT_EQ(argb(p, 24, 48), mirrored ? opaqueGreen : opaqueRed);
+        EXPECT_EQ(argb(p, 72, 48), mirrored ? opaqueRed : opaqueGreen);
+    }
+}
+
 // Text
 
 TEST(MetafileText, CharsetsDecode)
