@@ -93,23 +93,33 @@ private:
     std::unique_ptr<Bitmap24>& slot_;
 };
 
-Bytes encodeAs(SaveFormat format, std::unique_ptr<Bitmap24>& savebmp, int quality)
+// Encodes `pixels`; for GIF the 24-bit bitmap `savebmp` (when it holds
+// them) is released as soon as the reduced one exists.
+Bytes encodeAs(SaveFormat format, const Bitmap24& pixels, std::unique_ptr<Bitmap24>& savebmp, int quality)
 {
     switch (format) {
     case SaveFormat::Bmp:
-        return encodeBmp(*savebmp);
+        return encodeBmp(pixels);
     case SaveFormat::Png:
-        return encodePng(*savebmp);
+        return encodePng(pixels);
     case SaveFormat::Gif: {
-        // The 24-bit pixels are no longer needed once reduced.
-        const Bitmap8 reduced = ReduceToStaticPalette(*savebmp);
+        const Bitmap8 reduced = ReduceToStaticPalette(pixels);
         savebmp.reset();
         return encodeGif(reduced);
     }
     case SaveFormat::Jpeg:
         break;
     }
-    return encodeJpeg(*savebmp, quality);
+    return encodeJpeg(pixels, quality);
+}
+
+// Whether cutting `area` out of `picture` over a white canvas of the given
+// size gives the picture's own pixels unchanged: the area is the whole
+// canvas, the canvas is the picture's size, and no pixel is transparent.
+bool cutIsThePictureItself(const Picture& picture, int canvasWidth, int canvasHeight, const CutArea& area)
+{
+    return area.xl == 0 && area.yu == 0 && area.xr == canvasWidth && area.yb == canvasHeight
+           && picture.width() == canvasWidth && picture.height() == canvasHeight && !picture.hasTransparency();
 }
 
 // Asks for a file and writes the area there, cut out of the displayed
@@ -127,12 +137,17 @@ void saveCutArea(Tloadcut& window, const CutArea& area)
     const int quality = format == SaveFormat::Jpeg ? jpegQuality(window.jpgq->text()) : 0;
 
     const SaveBitmapScope scope(window.savebmp);
-    // Only the area is copied out of the picture, however large it is;
-    // pixels it leaves transparent, and any part of the area outside the
-    // picture, are white.
-    window.savebmp = std::make_unique<Bitmap24>(
-        cutArea(window.mainimage->picture(), window.picwidth, window.picheight, area));
-    const Bytes file = encodeAs(format, window.savebmp, quality);
+    const Picture& shown = window.mainimage->picture();
+    const Bitmap24* pixels = &shown.pixels;
+    // The whole of an opaque picture is encoded from the picture itself,
+    // without a copy. Otherwise only the area is copied out, however large
+    // the picture is; pixels it leaves transparent, and any part of the area
+    // outside the picture, are white.
+    if (!cutIsThePictureItself(shown, window.picwidth, window.picheight, area)) {
+        window.savebmp = std::make_unique<Bitmap24>(cutArea(shown, window.picwidth, window.picheight, area));
+        pixels = window.savebmp.get();
+    }
+    const Bytes file = encodeAs(format, *pixels, window.savebmp, quality);
     const QString target = withForcedExtension(chosen, extensionFor(format));
     writeFileAtomic(QFile::encodeName(target).toStdString(), file);
 

@@ -3,6 +3,7 @@
 // the quality rule, and what a cancel or a failure leaves behind.
 
 #include <QAction>
+#include <QImage>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -268,6 +269,28 @@ TEST_F(CutSave, EachFormatWritesTheAreaAsItsEncoderDoes)
         EXPECT_EQ(w->mainimage->picture().kind, PictureKind::Bitmap);
         EXPECT_FALSE(w->savebmp);
     }
+}
+
+TEST_F(CutSave, TheWholePictureIsSavedAsShownWithTransparentPixelsWhite)
+{
+    // Loading sets the area to the whole picture.
+    loadPhoto();
+    saveAs("whole", 4);
+    EXPECT_EQ(errorsText(), QString());
+    EXPECT_TRUE(fileBytes(outFile("whole.png")) == encodePng(photo));
+
+    QImage icon(6, 4, QImage::Format_ARGB32);
+    icon.fill(qRgba(0, 0, 0, 0));
+    icon.setPixel(2, 1, qRgba(200, 10, 20, 255));
+    const QString path = QString::fromStdString((pictures / "dot.png").string());
+    ASSERT_TRUE(icon.save(path, "PNG"));
+    loadByDialog(path);
+    ASSERT_EQ(area(), (Area{0, 6, 0, 4}));
+    saveAs("dot", 1);
+    EXPECT_EQ(errorsText(), QString());
+    const Bitmap24 expected =
+        test::makeBitmap(6, 4, [](int x, int y) -> std::uint32_t { return x == 2 && y == 1 ? 0xC80A14 : 0xFFFFFF; });
+    EXPECT_TRUE(fileBytes(outFile("dot.bmp")) == encodeBmp(expected));
 }
 
 TEST_F(CutSave, TheFormatsExtensionIsForcedAndTheOpenDialogKeepsTheNameAsGiven)
