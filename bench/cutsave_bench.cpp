@@ -14,6 +14,8 @@
 
 #include "app/startup.h"
 #include "bench/benchsupport.h"
+#include "bmpfilters/bmpfilters.h"
+#include "imaging/codecs.h"
 #include "imaging/picture.h"
 #include "load/loadcut.h"
 #include "toolkit/dialogs.h"
@@ -92,8 +94,37 @@ void BM_SavePng(benchmark::State& state) { saveWholePhoto(state, 4); }
 void BM_SaveGif(benchmark::State& state) { saveWholePhoto(state, 3); }
 void BM_SaveBmp(benchmark::State& state) { saveWholePhoto(state, 1); }
 
+// The encoders alone on the same picture, in memory, for comparison with
+// the saves (the JPEG one is BM_EncodeJpeg).
+void BM_EncodeOnlyPng(benchmark::State& state)
+{
+    const clipora::Bitmap24& photo = clipora::bench::photo4000x3000();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(clipora::encodePng(photo));
+    state.SetItemsProcessed(state.iterations() * 4000 * 3000);
+}
+
+void BM_ReduceAndEncodeGif(benchmark::State& state)
+{
+    const clipora::Bitmap24& photo = clipora::bench::photo4000x3000();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(clipora::encodeGif(clipora::ReduceToStaticPalette(photo)));
+    state.SetItemsProcessed(state.iterations() * 4000 * 3000);
+}
+
+void BM_EncodeOnlyBmp(benchmark::State& state)
+{
+    const clipora::Bitmap24& photo = clipora::bench::photo4000x3000();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(clipora::encodeBmp(photo));
+    state.SetItemsProcessed(state.iterations() * 4000 * 3000);
+}
+
 }  // namespace
 
+BENCHMARK(BM_EncodeOnlyPng)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReduceAndEncodeGif)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EncodeOnlyBmp)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveJpeg)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SavePng)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveGif)->Unit(benchmark::kMillisecond);
