@@ -141,9 +141,16 @@ bool FileDialogBase::execute()
     if (files.isEmpty())
         return false;
     fileName_ = QDir::toNativeSeparators(files.first());
-    const int index = static_cast<int>(dialog.nameFilters().indexOf(dialog.selectedNameFilter()));
-    if (index >= 0)
-        filterIndex_ = index + 1;
+    // The dialog reports the filter as shown: without its patterns.
+    const QString selected = dialog.selectedNameFilter();
+    const QStringList parts = filter_.split(u'|');
+    const QStringList filters = dialog.nameFilters();
+    for (qsizetype i = 0; i < filters.size(); ++i) {
+        if (selected == filters[i] || (2 * i < parts.size() && selected == parts[2 * i].trimmed())) {
+            filterIndex_ = static_cast<int>(i) + 1;
+            break;
+        }
+    }
     return true;
 }
 

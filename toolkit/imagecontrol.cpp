@@ -4,6 +4,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include "accessible.h"
+
 namespace clipora {
 
 QImage toQImage(const Picture& picture)
@@ -31,6 +33,7 @@ ImageControl::ImageControl(QWidget* parent) : QWidget(parent)
     setCursor(Qt::CrossCursor);
     setMouseTracking(true);
     setFocusPolicy(Qt::NoFocus);
+    installAccessibleFactory();
 }
 
 void ImageControl::setPicture(Picture picture)

@@ -24,10 +24,22 @@ ScrollBox::ScrollBox(QWidget* parent) : QAbstractScrollArea(parent)
 
 int ScrollBox::scrollX() const { return horizontalScrollBar()->value(); }
 int ScrollBox::scrollY() const { return verticalScrollBar()->value(); }
-void ScrollBox::setScrollX(int x) { horizontalScrollBar()->setValue(x); }
-void ScrollBox::setScrollY(int y) { verticalScrollBar()->setValue(y); }
 int ScrollBox::scrollRangeX() const { return horizontalScrollBar()->maximum(); }
 int ScrollBox::scrollRangeY() const { return verticalScrollBar()->maximum(); }
+
+// Children of a hidden box report no moves until it is shown: bring the
+// ranges up to date before clamping against them.
+void ScrollBox::setScrollX(int x)
+{
+    updateScrollRanges();
+    horizontalScrollBar()->setValue(x);
+}
+
+void ScrollBox::setScrollY(int y)
+{
+    updateScrollRanges();
+    verticalScrollBar()->setValue(y);
+}
 
 void ScrollBox::updateScrollRanges()
 {
@@ -56,6 +68,9 @@ void ScrollBox::updateScrollRanges()
         verticalScrollBar()->setPageStep(std::max(1, client.height()));
         horizontalScrollBar()->setRange(0, std::max(0, extentX - client.width()));
         verticalScrollBar()->setRange(0, std::max(0, extentY - client.height()));
+        // Qt shows or hides the bars for a new range only later (queued);
+        // lay the box out now so that the client size is final at once.
+        setViewportMargins(viewportMargins());
         if (!pendingUpdate_ && viewport()->size() == client)
             break;
     }
@@ -134,7 +149,16 @@ bool ScrollBox::eventFilter(QObject* watched, QEvent* event)
 
 void ScrollBox::scrollContentsBy(int dx, int dy)
 {
-    viewport()->scroll(dx, dy);
+    if (viewport()->isVisible()) {
+        viewport()->scroll(dx, dy);
+        return;
+    }
+    // QWidget::scroll() does nothing while the box is hidden.
+    for (QObject* object : viewport()->children()) {
+        auto* child = qobject_cast<QWidget*>(object);
+        if (child && !child->isWindow())
+            child->move(child->pos() + QPoint(dx, dy));
+    }
 }
 
 }  // namespace clipora

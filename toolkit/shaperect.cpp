@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QRegion>
 
+#include "accessible.h"
+
 namespace clipora {
 
 ShapeRect::ShapeRect(QWidget* parent) : QWidget(parent)
@@ -11,6 +13,7 @@ ShapeRect::ShapeRect(QWidget* parent) : QWidget(parent)
     setCursor(Qt::CrossCursor);
     setMouseTracking(true);
     setFocusPolicy(Qt::NoFocus);
+    installAccessibleFactory();
 }
 
 void ShapeRect::setPenMode(PenMode mode)

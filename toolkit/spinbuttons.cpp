@@ -1,5 +1,6 @@
 #include "spinbuttons.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 
+#include "accessible.h"
 #include "conversions.h"
 #include "editfield.h"
 
@@ -17,6 +19,7 @@ SpinButtons::SpinButtons(Qt::Orientation orientation, QWidget* parent) : QWidget
 {
     // Reachable by Tab and setFocus(); a click never moves the focus.
     setFocusPolicy(Qt::TabFocus);
+    installAccessibleFactory();
 }
 
 void SpinButtons::setMinimum(int minimum)
@@ -54,6 +57,8 @@ void SpinButtons::step(Arrow arrow)
     position_ = static_cast<int>(std::clamp<long long>(number, minimum_, maximum_));
     if (field_)
         field_->setText(intText(position_));
+    QAccessibleValueChangeEvent changed(this, position_);
+    QAccessible::updateAccessibility(&changed);
     emit clicked(arrow);
 }
 
@@ -110,7 +115,14 @@ void SpinButtons::mousePressEvent(QMouseEvent* event)
         if (arrowRect(arrow).contains(pos)) {
             pressedArrow_ = static_cast<int>(arrow);
             update();
-            step(arrow);
+            try {
+                step(arrow);
+            } catch (...) {
+                // The error box takes the release: do not stay drawn pressed.
+                pressedArrow_ = -1;
+                update();
+                throw;
+            }
             return;
         }
     }
