@@ -626,7 +626,10 @@ void Tloadcut::loaded()
     // Transparent pixels become white.
     const Picture& picture = mainimage->picture();
     if (picture.width() == picwidth && picture.height() == picheight) {
-        workbmp = flattenPicture(picture);
+        if (!picture.hasTransparency() && workbmp.width() == picwidth && workbmp.height() == picheight)
+            workbmp = picture.pixels;  // same size as before: copied into the storage it has
+        else
+            workbmp = flattenPicture(picture);
     } else {
         workbmp = Bitmap24(picwidth, picheight);
         drawPicture(picture, workbmp);

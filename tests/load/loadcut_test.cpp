@@ -296,6 +296,25 @@ TEST_F(MainWindow, ViewFillsTheClientAreaAtEverySize)
     EXPECT_EQ(w->view->pos(), QPoint(72, 72));
 }
 
+TEST_F(MainWindow, ResizingTheViewPinsTheRulersAndRecordsTheOrigin)
+{
+    loadByDialog(writeBmp("big.bmp", 1000, 800));
+    w->view->setScrollX(100);
+    w->view->setScrollY(50);
+    ASSERT_EQ(w->mainimage->pos(), QPoint(27 - 100, 25 - 50));  // the children moved with the scroll
+    ASSERT_EQ(w->areax->pos(), QPoint(14 - 100, -50));
+
+    w->resize(w->width() + 30, w->height() + 20);
+    QTest::qWait(0);
+    EXPECT_EQ(w->imgleft, -73);
+    EXPECT_EQ(w->imgtop, -25);
+    EXPECT_EQ(w->areax->pos(), QPoint(-86, 0));
+    EXPECT_EQ(w->areay->pos(), QPoint(0, 12 - 50));
+    EXPECT_EQ(w->cover->pos(), QPoint(0, 0));
+    EXPECT_EQ(w->scrollx, 100);
+    EXPECT_EQ(w->scrolly, 50);
+}
+
 TEST_F(MainWindow, F1AndCtrlRShowTheirWindowsWhileAFieldHasTheFocus)
 {
     QTest::mouseClick(w->edgexl, Qt::LeftButton);
@@ -306,6 +325,18 @@ TEST_F(MainWindow, F1AndCtrlRShowTheirWindowsWhileAFieldHasTheFocus)
     QTest::mouseClick(w->edgexl, Qt::LeftButton);
     QTest::keyClick(w->edgexl, Qt::Key_R, Qt::ControlModifier);
     EXPECT_TRUE(windows->resize->isVisible());
+}
+
+TEST_F(MainWindow, CtrlCAndCtrlVInAFieldAreTheMenuItems)
+{
+    QSignalSpy paste(w->Pastemenu, &QAction::triggered);
+    QSignalSpy copy(w->Copymenu, &QAction::triggered);
+    type(w->sizex, "12", false);
+    QTest::keyClick(w->sizex, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(w->sizex, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(copy.count(), 1);
+    EXPECT_EQ(paste.count(), 1);
+    EXPECT_EQ(w->sizex->text(), QStringLiteral("12"));
 }
 
 // ---------------------------------------------------------------------------
