@@ -850,7 +850,3 @@ void Tloadcut::UpDownybClick() { edgeybon(); }
 // Cut and save, clipboard and flips (to come)
 
 void Tloadcut::savepicClick() {}
-void Tloadcut::PastemenuClick() {}
-void Tloadcut::CopymenuClick() {}
-void Tloadcut::HflipClick() {}
-void Tloadcut::VflipClick() {}
