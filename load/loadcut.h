@@ -232,6 +232,8 @@ public:
     void XLRMouseDown();
     void YUBClick();
     void YUBMouseDown();
+    // The view scrolled: the picture's origin follows the picture.
+    void viewScrolled();
 
     // --- Cut and save, clipboard and flips. ---
     // The cut-and-save button, its menu item and the cut-out item: the cut
@@ -264,4 +266,13 @@ private:
 
     bool created_ = false;
     QPointer<QWidget> enteredControl_;  // the control whose enter ran last, until it exits
+
+    // Mouse selection (mouse.cpp).
+    // Whether the resize dialog's colour-pick button is down.
+    bool transpickDown() const;
+    void startDrawing(int px, int py);
+    void drawTo(int px, int py);
+    void finishDrawing(int px, int py);
+    void finishMoving();
+    void pickColour(int px, int py);
 };
