@@ -1,14 +1,8 @@
-// The vector implementations (AVX-512), chosen at run time.
+// The vector implementations (AVX-512) not yet written: the portable ones.
 
 #include "zoom/calc/kernels.h"
 
 namespace clipora::zoom::detail {
-
-void zoomupAvx512(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
-                  const Progress& progress, const ZoomupPlan& plan)
-{
-    zoomupPortable(source, target, transparency, progress, plan);
-}
 
 void zoomdownAvx512(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
                     const Progress& progress, const ZoomdownPlan& plan)
