@@ -4,11 +4,6 @@
 
 namespace clipora::zoom::detail {
 
-void zoomdownAvx512(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
-                    const Progress& progress, const ZoomdownPlan& plan)
-{
-    zoomdownPortable(source, target, transparency, progress, plan);
-}
 
 void rotateAvx512(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
                   const Progress& progress, const RotatePlan& plan)
