@@ -171,6 +171,11 @@ ZoomdownPlan planZoomdown(int srcWidth, int srcHeight, int width, int height);
 void reducePixel(std::uint8_t* out, const Bitmap24& source, const ZoomdownPlan& plan, int x, int y,
                  const Transparency& transparency);
 
+// A reduced mean taken as sum x (1 / weight) rounds like sum / weight unless
+// it lies within this distance of a half; then it is divided exactly. Tests
+// raise it to 0.5 to send every mean through the division.
+extern double reductionTieMargin;
+
 void zoomdownPortable(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
                       const Progress& progress, const ZoomdownPlan& plan);
 void zoomdownAvx512(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,

@@ -9,6 +9,8 @@ namespace clipora::zoom {
 
 namespace detail {
 
+double reductionTieMargin = 1e-9;
+
 FootprintAxis planFootprints(int srcSize, int size)
 {
     FootprintAxis axis;

@@ -284,7 +284,8 @@ private:
         }
         // The means R(sum / weight), taken as sum x (1 / weight): that lies
         // within a few units in the last place of the quotient, so it rounds
-        // the same unless it is within 1e-9 of a half; such lanes are divided.
+        // the same unless it is near a half (reductionTieMargin); such lanes
+        // are divided.
         const __m512d reciprocal = keyed ? _mm512_maskz_div_pd(accepted, _mm512_set1_pd(1.0), wt)
                                          : _mm512_set1_pd(reciprocalArea_);
         const __m512d sums[3] = {sumB, sumG, sumR};
@@ -292,9 +293,9 @@ private:
         __mmask8 doubtful = 0;
         for (int c = 0; c < 3; ++c) {
             means[c] = _mm512_mul_pd(sums[c], reciprocal);
-            const __m512d off = _mm512_abs_pd(_mm512_sub_pd(
-                means[c], _mm512_roundscale_pd(means[c], _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC)));
-            doubtful |= _mm512_mask_cmp_pd_mask(accepted, off, _mm512_set1_pd(0.5 - 1e-9), _CMP_GT_OQ);
+            // VREDUCEPD: the mean less its nearest integer, exactly.
+            const __m512d off = _mm512_abs_pd(_mm512_reduce_pd(means[c], _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC));
+            doubtful |= _mm512_mask_cmp_pd_mask(accepted, off, _mm512_set1_pd(0.5 - tieMargin_), _CMP_GT_OQ);
         }
         __m256i pixel = _mm256_setzero_si256();
         for (int c = 0; c < 3; ++c) {
@@ -316,6 +317,7 @@ private:
     const Transparency& transparency_;
     int span_, chunks_, pieces_ = 0;
     double reciprocalArea_;
+    double tieMargin_ = reductionTieMargin;
     std::vector<double> weights_;  // weights_[k * padded + x], zero beyond each footprint and the row
     std::vector<Chunk> chunk_;
     std::vector<std::uint8_t> index_;  // per chunk and term: the window byte of each lane, in qword lanes

@@ -206,3 +206,25 @@ INSTANTIATE_TEST_SUITE_P(Implementations, MatchesReference, ::testing::Values(Is
                          [](const ::testing::TestParamInfo<Isa>& info) {
                              return info.param == Isa::portable ? std::string("Portable") : std::string("Avx512");
                          });
+
+// The reduction's vector code rounds sum x (1 / weight) and divides only
+// near a half; with the margin at its widest every mean takes the division.
+TEST(MatchesReferenceThroughDivision, Zoomdown)
+{
+    const double saved = zoom::detail::reductionTieMargin;
+    zoom::detail::reductionTieMargin = 0.5;
+    Maker make(404);
+    for (int n = 0; n < 60; ++n) {
+        const int w = make.between(1, 70), h = make.between(1, 30);
+        std::uint32_t key;
+        const Bitmap24 source = make.picture(w, h, key);
+        const int nw = make.between(1, w), nh = make.between(1, h);
+        const bool on = make.chance(0.5);
+        const int rate = make.rate();
+        Bitmap24 expected(nw, nh, 0), actual(nw, nh, 1);
+        reference::zoomdown(source, expected, on, key, rate);
+        zoom::zoomdown(source, actual, {on, key, rate});
+        EXPECT_TRUE(samePixels(expected, actual)) << describe("zoomdown", w, h, nw, nh, on, key, rate);
+    }
+    zoom::detail::reductionTieMargin = saved;
+}
