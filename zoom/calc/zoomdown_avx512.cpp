@@ -106,6 +106,15 @@ public:
                         static_cast<std::uint8_t>(column - ch.base);
                 }
         }
+        // Terms whose weight across is exactly 1 in all eight lanes.
+        wholeColumn_.assign(static_cast<std::size_t>(chunks_) * span_, 0);
+        for (int c = 0; c < chunks_; ++c)
+            for (int k = 0; k < span_; ++k) {
+                bool whole = true;
+                for (int l = 0; l < lanes; ++l)
+                    whole = whole && weights_[static_cast<std::size_t>(k) * padded + c * lanes + l] == 1.0;
+                wholeColumn_[static_cast<std::size_t>(c) * span_ + k] = whole;
+            }
         single_ = transparency.on ? kernelFor<true, 1>(span_) : kernelFor<false, 1>(span_);
         pair_ = transparency.on ? kernelFor<true, 2>(span_) : kernelFor<false, 2>(span_);
         pieces_ = (plan.srcWidth + piecePixels - 1) / piecePixels;
@@ -219,7 +228,8 @@ private:
             weight[v] = _mm256_set1_ps(plan_.area);
         }
         for (int ki = 0; ki < count; ++ki) {
-            const __m512d wy = _mm512_set1_pd(plan_.down.w(ki, y));
+            const double wyValue = plan_.down.w(ki, y);
+            const __m512d wy = _mm512_set1_pd(wyValue);
             __m512i planeB[Ways], planeG[Ways], planeR[Ways];
 #pragma GCC unroll 4
             for (int v = 0; v < Ways; ++v) {
@@ -232,13 +242,22 @@ private:
 #pragma GCC unroll 4
                 for (int v = 0; v < Ways; ++v) {
                     const __m512i at = _mm512_loadu_si512(index[v] + 64 * k);
-                    const __m512d w = _mm512_mul_pd(_mm512_loadu_pd(wx[v] + static_cast<std::size_t>(k) * padded), wy);
                     const __m512i b = _mm512_maskz_permutexvar_epi8(lowBytes, at, planeB[v]);
                     const __m512i g = _mm512_maskz_permutexvar_epi8(lowBytes, at, planeG[v]);
                     const __m512i r = _mm512_maskz_permutexvar_epi8(lowBytes, at, planeR[v]);
-                    const __m512d tb = _mm512_mul_pd(w, _mm512_cvtepi64_pd(b));
-                    const __m512d tg = _mm512_mul_pd(w, _mm512_cvtepi64_pd(g));
-                    const __m512d tr = _mm512_mul_pd(w, _mm512_cvtepi64_pd(r));
+                    __m512d w, tb, tg, tr;
+                    if (wyValue == 1 && wholeColumn_[static_cast<std::size_t>(c + v) * span + k]) {
+                        // Every weight exactly 1: w v is v itself.
+                        w = _mm512_set1_pd(1.0);
+                        tb = _mm512_cvtepi64_pd(b);
+                        tg = _mm512_cvtepi64_pd(g);
+                        tr = _mm512_cvtepi64_pd(r);
+                    } else {
+                        w = _mm512_mul_pd(_mm512_loadu_pd(wx[v] + static_cast<std::size_t>(k) * padded), wy);
+                        tb = _mm512_mul_pd(w, _mm512_cvtepi64_pd(b));
+                        tg = _mm512_mul_pd(w, _mm512_cvtepi64_pd(g));
+                        tr = _mm512_mul_pd(w, _mm512_cvtepi64_pd(r));
+                    }
                     if constexpr (!Keyed) {
                         sumB[v] = _mm512_add_pd(sumB[v], tb);
                         sumG[v] = _mm512_add_pd(sumG[v], tg);
@@ -320,6 +339,7 @@ private:
     double tieMargin_ = reductionTieMargin;
     std::vector<double> weights_;  // weights_[k * padded + x], zero beyond each footprint and the row
     std::vector<Chunk> chunk_;
+    std::vector<char> wholeColumn_;    // per chunk and term: every weight across is 1
     std::vector<std::uint8_t> index_;  // per chunk and term: the window byte of each lane, in qword lanes
     std::vector<PlanarRow> rows_;      // a ring: source row r in slot r % size
     using ChunkKernel = void (Reducer::*)(int, int, const PlanarRow* const*, int, std::uint8_t*) const;

@@ -202,6 +202,23 @@ TEST_P(MatchesReference, PhotoSizedRuns)
     }
 }
 
+// Whole-number ratios: most footprint weights are exactly 1.
+TEST_P(MatchesReference, WholeNumberReductions)
+{
+    Bitmap24 photo = photoLike(400, 300, 78);
+    const std::uint32_t key = colourAt(photo, 0, 0);
+    for (int y = 100; y < 180; ++y)
+        for (int x = 150; x < 260; ++x)
+            paint(photo, x, y, key);
+    for (bool on : {false, true})
+        for (const auto& [nw, nh] : {std::pair{100, 75}, std::pair{200, 150}, std::pair{80, 60}, std::pair{400, 100}}) {
+            Bitmap24 expected(nw, nh), actual(nw, nh);
+            reference::zoomdown(photo, expected, on, key, 50);
+            zoom::zoomdown(photo, actual, {on, key, 50});
+            EXPECT_TRUE(samePixels(expected, actual)) << "to " << nw << " x " << nh << ", transparency " << on;
+        }
+}
+
 INSTANTIATE_TEST_SUITE_P(Implementations, MatchesReference, ::testing::Values(Isa::portable, Isa::avx512),
                          [](const ::testing::TestParamInfo<Isa>& info) {
                              return info.param == Isa::portable ? std::string("Portable") : std::string("Avx512");
