@@ -92,33 +92,44 @@ void rotatePortable(const Bitmap24& source, Bitmap24& target, const Transparency
 {
     const Bgr key(transparency.colour);
     const std::size_t stride = source.stride();
-    for (int y = 0; y < plan.height; ++y) {
-        std::uint8_t* out = target.row(y);
-        for (int x = 0; x < plan.width; ++x, out += 3) {
-            const Sample at(plan, x, y);
-            if (at.x0 >= 0 && at.x0 < plan.srcWidth - 1 && at.y0 >= 0 && at.y0 < plan.srcHeight - 1) {
-                const std::uint8_t* p00 = source.pixel(at.x0, at.y0);
-                const std::uint8_t* p10 = p00 + 3;
-                const std::uint8_t* p01 = p00 + stride;
-                const std::uint8_t* p11 = p01 + 3;
-                if (!transparency.on ||
-                    !(key.matches(p00) || key.matches(p10) || key.matches(p01) || key.matches(p11))) {
-                    const double fxfy = at.fx * at.fy;
-                    for (int c = 0; c < 3; ++c)
-                        out[c] = bilinearByte(p00[c], p10[c], p01[c], p11[c], at.fx, at.fy, fxfy);
-                    continue;
+    // Tiles of a band of rows by a run of columns, as in the vector code: a
+    // turned row crosses thousands of source rows, a tile a compact patch.
+    constexpr int bandRows = 32, tileColumns = 256;
+    for (int band = 0; band < plan.height; band += bandRows) {
+        const int bandEnd = std::min(band + bandRows, plan.height);
+        for (int tile = 0; tile < plan.width; tile += tileColumns) {
+            const int tileEnd = std::min(tile + tileColumns, plan.width);
+            for (int y = band; y < bandEnd; ++y) {
+                std::uint8_t* out = target.row(y) + 3 * static_cast<std::size_t>(tile);
+                for (int x = tile; x < tileEnd; ++x, out += 3) {
+                    const Sample at(plan, x, y);
+                    if (at.x0 >= 0 && at.x0 < plan.srcWidth - 1 && at.y0 >= 0 && at.y0 < plan.srcHeight - 1) {
+                        const std::uint8_t* p00 = source.pixel(at.x0, at.y0);
+                        const std::uint8_t* p10 = p00 + 3;
+                        const std::uint8_t* p01 = p00 + stride;
+                        const std::uint8_t* p11 = p01 + 3;
+                        if (!transparency.on || !plan.noFrameCorrection ||
+                            !(key.matches(p00) || key.matches(p10) || key.matches(p01) || key.matches(p11))) {
+                            const double fxfy = at.fx * at.fy;
+                            for (int c = 0; c < 3; ++c)
+                                out[c] = bilinearByte(p00[c], p10[c], p01[c], p11[c], at.fx, at.fy, fxfy);
+                            continue;
+                        }
+                    } else if (at.x0 < -1 || at.x0 >= plan.srcWidth || at.y0 < -1 || at.y0 >= plan.srcHeight) {
+                        // All four neighbours lie outside: with frame correction
+                        // the blend of four gap colours, without it coverage 0;
+                        // the gap colour either way.
+                        plan.gap.store(out);
+                        continue;
+                    }
+                    rotatePixel(out, source, plan, x, y, transparency);
                 }
-            } else if (at.x0 < -1 || at.x0 >= plan.srcWidth || at.y0 < -1 || at.y0 >= plan.srcHeight) {
-                // All four neighbours lie outside: with frame correction the
-                // blend of four gap colours, without it coverage 0; the gap
-                // colour either way.
-                plan.gap.store(out);
-                continue;
             }
-            rotatePixel(out, source, plan, x, y, transparency);
         }
+        // Progress for each row of the band, in order, once the band is done.
         if (progress)
-            progress(progressAfterRow(y, plan.height));
+            for (int y = band; y < bandEnd; ++y)
+                progress(progressAfterRow(y, plan.height));
     }
 }
 
