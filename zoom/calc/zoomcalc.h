@@ -20,8 +20,10 @@
 
 namespace clipora::zoom {
 
-// Called once after every target row with R((y + 1) / newy x 100), so the
-// last call reports 100. May be empty.
+// Called once for every target row y, in order, with R((y + 1) / newy x 100),
+// so the last call reports 100: zoomup and zoomdown call it as each row is
+// finished; rotate, which works through the target in bands of 32 rows,
+// calls it for the rows of a band when the band is finished. May be empty.
 using Progress = std::function<void(int percent)>;
 
 // The transparent colour option of the dialog.
