@@ -54,7 +54,8 @@ struct RowContext {
 };
 
 // Returns the lanes left for the exact per-pixel rule.
-CLIPORA_AVX512 __attribute__((always_inline)) inline unsigned rotateChunk(const RowContext& rc, int x, int y, std::uint8_t* out)
+CLIPORA_AVX512 __attribute__((always_inline)) inline unsigned rotateChunk(const RowContext& rc, int x, int y,
+                                                                        std::uint8_t* out)
 {
     const RotatePlan& plan = rc.plan;
     const __m512d sx = _mm512_add_pd(_mm512_add_pd(_mm512_loadu_pd(rc.cdx + x), _mm512_set1_pd(plan.sdy[y])),
@@ -80,8 +81,8 @@ CLIPORA_AVX512 __attribute__((always_inline)) inline unsigned rotateChunk(const 
     const int n = std::min(lanes, plan.width - x);
     const __mmask8 present = static_cast<__mmask8>((1u << n) - 1);
     const __m256i gap = _mm256_set1_epi32(static_cast<int>(plan.gap.packed()));
-    const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 16, 17, 18, 20, 21, 22, 24, 25, 26, 28,
-                                          29, 30, 0, 0, 0, 0, 0, 0, 0, 0);
+    const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 16, 17, 18, 20, 21, 22, 24, 25, 26,
+                                          28, 29, 30, 0, 0, 0, 0, 0, 0, 0, 0);
     const __mmask32 bytes = (1u << (3 * n)) - 1;
     if ((inside & present) == 0) {
         _mm256_mask_storeu_epi8(out, bytes, _mm256_permutexvar_epi8(pack, gap));

@@ -59,7 +59,8 @@ CLIPORA_AVX512 void splitPiece(const std::uint8_t* src, int width, int p, Planar
 #pragma GCC unroll 3
         for (int ch = 0; ch < 3; ++ch) {
             const __m512i fromAB = _mm512_permutex2var_epi8(a, _mm512_load_si512(splitTables.low[ch]), b);
-            const __m512i v = _mm512_mask_permutexvar_epi8(fromAB, fromC[ch], _mm512_load_si512(splitTables.high[ch]), c);
+            const __m512i v =
+                _mm512_mask_permutexvar_epi8(fromAB, fromC[ch], _mm512_load_si512(splitTables.high[ch]), c);
             _mm512_storeu_si512(out.plane[ch].data() + x, v);
         }
         return;
@@ -128,8 +129,8 @@ public:
     void reduceRow(int y, std::uint8_t* out)
     {
         const int first = plan_.down.first[y], count = plan_.down.count[y];
-        // Rows not yet split (only before the first row, or when a chunk
-        // could not split ahead) are split now.
+        // Rows not split ahead by the row before (the first row's, or all
+        // of them when rows are shared) are split now.
         for (int r = first; r < first + count; ++r) {
             PlanarRow& slot = slotOf(r);
             if (slot.row != r) {
@@ -157,8 +158,9 @@ public:
             fetch = aheadOf(std::max(first + count, plan_.down.first[y + 1] + plan_.down.count[y + 1]), y + 2);
         const int splitPerChunk = (split.rows * pieces_ + chunks_ - 1) / chunks_;
         const std::uint8_t* fetchAt = fetch.rows ? source_.row(fetch.first) : nullptr;
-        const std::uint8_t* fetchEnd =
-            fetch.rows ? source_.row(fetch.first + fetch.rows - 1) + 3 * static_cast<std::size_t>(plan_.srcWidth) : nullptr;
+        const std::uint8_t* fetchEnd = fetch.rows ? source_.row(fetch.first + fetch.rows - 1) +
+                                                        3 * static_cast<std::size_t>(plan_.srcWidth)
+                                                  : nullptr;
         const int fetchPerChunk = fetch.rows ? static_cast<int>((fetchEnd - fetchAt) / 64 / chunks_ + 1) : 0;
         int splitRow = split.first, splitPieceAt = 0;
         const int splitEnd = split.first + split.rows;
@@ -287,8 +289,9 @@ private:
     }
 
     // The eight pixels from their sums and weights.
-    CLIPORA_AVX512 __attribute__((always_inline)) inline void finishChunk(__m512d sumB, __m512d sumG, __m512d sumR, __m256 weight, bool keyed,
-                                    std::uint8_t* out, int n) const
+    CLIPORA_AVX512 __attribute__((always_inline)) inline void finishChunk(__m512d sumB, __m512d sumG, __m512d sumR,
+                                                                          __m256 weight, bool keyed, std::uint8_t* out,
+                                                                          int n) const
     {
         const Bgr key(transparency_.colour);
         const __m512d area = _mm512_set1_pd(plan_.area);
@@ -313,14 +316,16 @@ private:
         for (int c = 0; c < 3; ++c) {
             means[c] = _mm512_mul_pd(sums[c], reciprocal);
             // VREDUCEPD: the mean less its nearest integer, exactly.
-            const __m512d off = _mm512_abs_pd(_mm512_reduce_pd(means[c], _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC));
+            const __m512d off =
+                _mm512_abs_pd(_mm512_reduce_pd(means[c], _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC));
             doubtful |= _mm512_mask_cmp_pd_mask(accepted, off, _mm512_set1_pd(0.5 - tieMargin_), _CMP_GT_OQ);
         }
         __m256i pixel = _mm256_setzero_si256();
         for (int c = 0; c < 3; ++c) {
             if (doubtful)
                 means[c] = _mm512_mask_div_pd(means[c], doubtful, sums[c], wt);
-            __m256i v = _mm512_maskz_cvt_roundpd_epi32(accepted, means[c], _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+            __m256i v =
+                _mm512_maskz_cvt_roundpd_epi32(accepted, means[c], _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
             v = _mm256_min_epi32(_mm256_max_epi32(v, _mm256_setzero_si256()), _mm256_set1_epi32(255));
             pixel = _mm256_or_si256(pixel, _mm256_slli_epi32(v, 8 * c));
         }

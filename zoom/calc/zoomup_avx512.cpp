@@ -153,6 +153,11 @@ CLIPORA_AVX512 inline __m256i blendEight(__m256i p00, __m256i d10, __m256i d01, 
     return _mm512_cvt_roundpd_epi32(v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
 }
 
+CLIPORA_AVX512 inline __m512i sixteenValues(const std::uint8_t* p)
+{
+    return _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
 // One target row from the gathered top (p00, p10) and bottom (p01, p11) rows.
 CLIPORA_AVX512 void blendRow(const GatheredRow& top, const GatheredRow& bottom, const double* fx3, double fy,
                              std::uint8_t* out, int elements)
@@ -160,10 +165,10 @@ CLIPORA_AVX512 void blendRow(const GatheredRow& top, const GatheredRow& bottom, 
     const __m512d vfy = _mm512_set1_pd(fy);
     const __m512i zero = _mm512_setzero_si512();
     for (int e = 0; e < elements; e += 16) {
-        const __m512i p00 = _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(top.left.data() + e)));
-        const __m512i p10 = _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(top.right.data() + e)));
-        const __m512i p01 = _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom.left.data() + e)));
-        const __m512i p11 = _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom.right.data() + e)));
+        const __m512i p00 = sixteenValues(top.left.data() + e);
+        const __m512i p10 = sixteenValues(top.right.data() + e);
+        const __m512i p01 = sixteenValues(bottom.left.data() + e);
+        const __m512i p11 = sixteenValues(bottom.right.data() + e);
         const __m512i d10 = _mm512_sub_epi32(p10, p00);  // p10 - p00
         const __m512i d01 = _mm512_sub_epi32(p01, p00);  // p01 - p00
         const __m512i d11 = _mm512_sub_epi32(_mm512_sub_epi32(_mm512_add_epi32(p00, p11), p10), p01);
