@@ -1,13 +1,15 @@
-#include <QApplication>
-
 #include "app/startup.h"
+#include "bmpfilters/bmpfilters.h"
 #include "load/loadcut.h"
+#include "toolkit/application.h"
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
+    // The colour reduction's tables and palette exist before any window.
+    clipora::initBmpFilters();
+    clipora::Application app(argc, argv);
     clipora::setUpApplication(app);
-    Tloadcut loadcut;
-    loadcut.show();
+    const auto windows = clipora::createWindows();
+    windows->loadcut->show();
     return app.exec();
 }

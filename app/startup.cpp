@@ -3,6 +3,11 @@
 #include <QApplication>
 #include <QFont>
 
+#include "load/forms.h"
+#include "load/loadcut.h"
+#include "version/zelvano.h"
+#include "zoom/resize.h"
+
 namespace clipora {
 
 void setUpApplication(QApplication& app)
@@ -14,6 +19,34 @@ void setUpApplication(QApplication& app)
     QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
     font.setPixelSize(12);
     app.setFont(font);
+}
+
+ProgramWindows::ProgramWindows() = default;
+
+ProgramWindows::~ProgramWindows()
+{
+    zelvano.reset();
+    resize.reset();
+    loadcut.reset();
+    forms::zelvano = nullptr;
+    forms::resize = nullptr;
+    forms::loadcut = nullptr;
+}
+
+std::unique_ptr<ProgramWindows> createWindows()
+{
+    auto windows = std::make_unique<ProgramWindows>();
+    // Created first, the main window is the program's main window: closing it
+    // ends the program even while the other two are open.
+    windows->loadcut = std::make_unique<Tloadcut>();
+    forms::loadcut = windows->loadcut.get();
+    windows->resize = std::make_unique<Tresize>();
+    windows->resize->setAttribute(Qt::WA_QuitOnClose, false);
+    forms::resize = windows->resize.get();
+    windows->zelvano = std::make_unique<Tzelvano>();
+    windows->zelvano->setAttribute(Qt::WA_QuitOnClose, false);
+    forms::zelvano = windows->zelvano.get();
+    return windows;
 }
 
 }  // namespace clipora

@@ -12,7 +12,7 @@ namespace clipora {
 
 namespace {
 
-testing::WriteFunction writeFunction = nullptr;
+testhooks::WriteFunction writeFunction = nullptr;
 
 long writeSome(int fd, const void* buffer, unsigned long count)
 {
@@ -67,9 +67,9 @@ std::string folderOf(const std::string& path)
 
 }  // namespace
 
-namespace testing {
+namespace testhooks {
 void setWriteFunction(WriteFunction function) { writeFunction = function; }
-}  // namespace testing
+}  // namespace testhooks
 
 std::vector<std::uint8_t> readFileBytes(const std::string& path)
 {

@@ -19,11 +19,11 @@ std::vector<std::uint8_t> readFileBytes(const std::string& path);
 // "ストリームへの書き込みエラー" (a write failed part-way).
 void writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data);
 
-namespace testing {
+namespace testhooks {
 // Replaces the system's write(2) for the data of writeFileAtomic; nullptr
 // restores it. Lets tests provoke a full disk.
 using WriteFunction = long (*)(int fd, const void* buffer, unsigned long count);
 void setWriteFunction(WriteFunction function);
-}  // namespace testing
+}  // namespace testhooks
 
 }  // namespace clipora

@@ -1,7 +1,202 @@
+// PNG through libpng, reading from and writing to memory. libpng reports
+// errors by long-jumping back to setjmp; the objects that must be released
+// on that road are owned by handles created before the jump point.
+
+#include <csetjmp>
+#include <cstring>
+#include <string>
+
+#include <png.h>
+
 #include "codecs.h"
 #include "errors.h"
+#include "limits.h"
 
 namespace clipora {
-Picture decodePng(ByteView) { throw ImagingError("PNG: not yet"); }
-Bytes encodePng(const Bitmap24&) { throw ImagingError("PNG: not yet"); }
+
+namespace {
+
+struct Source {
+    ByteView bytes;
+    std::size_t at = 0;
+};
+
+struct ErrorState {
+    char text[256] = {};
+};
+
+[[noreturn]] void onError(png_structp png, png_const_charp message)
+{
+    auto* state = static_cast<ErrorState*>(png_get_error_ptr(png));
+    std::strncpy(state->text, message ? message : "?", sizeof state->text - 1);
+    png_longjmp(png, 1);
+}
+
+void onWarning(png_structp, png_const_charp) {}
+
+void readFromMemory(png_structp png, png_bytep out, png_size_t wanted)
+{
+    auto* source = static_cast<Source*>(png_get_io_ptr(png));
+    if (source->bytes.size() - source->at < wanted)
+        png_error(png, "the file ends early");
+    std::memcpy(out, source->bytes.data() + source->at, wanted);
+    source->at += wanted;
+}
+
+void writeToMemory(png_structp png, png_bytep data, png_size_t length)
+{
+    auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+void flushNothing(png_structp) {}
+
+struct Reader {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    ~Reader() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
+};
+
+struct Writer {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    ~Writer() { png_destroy_write_struct(&png, info ? &info : nullptr); }
+};
+
+// Everything that allocates lives outside this function; it returns false
+// when libpng reported an error (its text is in the error state).
+bool decodeInto(Reader& r, Picture& picture, std::vector<png_byte>& rgba, std::vector<png_bytep>& rows)
+{
+    if (setjmp(png_jmpbuf(r.png)))
+        return false;
+    png_set_user_limits(r.png, static_cast<png_uint_32>(maxPictureSide), static_cast<png_uint_32>(maxPictureSide));
+    png_read_info(r.png, r.info);
+    const png_uint_32 width = png_get_image_width(r.png, r.info);
+    const png_uint_32 height = png_get_image_height(r.png, r.info);
+    checkPictureSize(width, height);
+
+    png_set_expand(r.png);  // palette and low-depth grey to 8 bits, tRNS to alpha
+    png_set_scale_16(r.png);
+    png_set_gray_to_rgb(r.png);
+    png_set_bgr(r.png);
+    const int passes = png_set_interlace_handling(r.png);
+    png_read_update_info(r.png, r.info);
+    const int channels = png_get_channels(r.png, r.info);
+    if (channels != 3 && channels != 4)
+        png_error(r.png, "unexpected channel count");
+
+    picture.pixels = Bitmap24(static_cast<int>(width), static_cast<int>(height));
+    const std::size_t w = width, h = height;
+    if (channels == 3) {
+        rows.resize(h);
+        for (std::size_t y = 0; y < h; ++y)
+            rows[y] = picture.pixels.row(static_cast<int>(y));
+        png_read_image(r.png, rows.data());
+    } else {
+        // With alpha: the whole picture for interlaced files (each pass
+        // revisits every row), one row at a time otherwise.
+        const bool whole = passes > 1;
+        rgba.resize(w * 4 * (whole ? h : 1));
+        picture.alpha.resize(w * h);
+        auto split = [&](std::size_t y, const png_byte* src) {
+            std::uint8_t* dst = picture.pixels.row(static_cast<int>(y));
+            std::uint8_t* cover = picture.alpha.data() + y * w;
+            for (std::size_t x = 0; x < w; ++x) {
+                std::memcpy(dst + 3 * x, src + 4 * x, 3);
+                cover[x] = src[4 * x + 3];
+            }
+        };
+        if (whole) {
+            rows.resize(h);
+            for (std::size_t y = 0; y < h; ++y)
+                rows[y] = rgba.data() + y * w * 4;
+            png_read_image(r.png, rows.data());
+            for (std::size_t y = 0; y < h; ++y)
+                split(y, rows[y]);
+        } else {
+            for (std::size_t y = 0; y < h; ++y) {
+                png_read_row(r.png, rgba.data(), nullptr);
+                split(y, rgba.data());
+            }
+        }
+    }
+    // Reads on to IEND, so a file cut short after its pixels is refused too.
+    png_read_end(r.png, nullptr);
+    return true;
+}
+
+bool encodeInto(Writer& w, const Bitmap24& bitmap)
+{
+    if (setjmp(png_jmpbuf(w.png)))
+        return false;
+    png_set_IHDR(w.png, w.info, static_cast<png_uint_32>(bitmap.width()), static_cast<png_uint_32>(bitmap.height()),
+                 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_filter(w.png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+    png_set_compression_level(w.png, 7);
+    // libpng writes one IDAT chunk per filled compression buffer.
+    png_set_compression_buffer_size(w.png, 65535);
+    png_set_bgr(w.png);
+    png_write_info(w.png, w.info);
+    for (int y = 0; y < bitmap.height(); ++y)
+        png_write_row(w.png, bitmap.row(y));
+    png_write_end(w.png, nullptr);
+    return true;
+}
+
+[[noreturn]] void fail(const ErrorState& state)
+{
+    throw ImagingError(formatMessage(messages::pngError, std::string(state.text)));
+}
+
+}  // namespace
+
+Picture decodePng(ByteView file)
+{
+    Source source {file};
+    ErrorState errors;
+    Reader r;
+    r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, onError, onWarning);
+    if (r.png)
+        r.info = png_create_info_struct(r.png);
+    if (!r.png || !r.info)
+        throw std::bad_alloc();
+    png_set_read_fn(r.png, &source, readFromMemory);
+
+    Picture picture;
+    picture.kind = PictureKind::Png;
+    std::vector<png_byte> rgba;
+    std::vector<png_bytep> rows;
+    if (!decodeInto(r, picture, rgba, rows))
+        fail(errors);
+    bool opaque = true;
+    for (std::uint8_t a : picture.alpha)
+        if (a != 255) {
+            opaque = false;
+            break;
+        }
+    if (opaque)
+        picture.alpha.clear();
+    return picture;
+}
+
+Bytes encodePng(const Bitmap24& bitmap)
+{
+    ErrorState errors;
+    if (bitmap.empty()) {
+        std::strcpy(errors.text, "empty picture");
+        fail(errors);
+    }
+    Bytes out;
+    Writer w;
+    w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &errors, onError, onWarning);
+    if (w.png)
+        w.info = png_create_info_struct(w.png);
+    if (!w.png || !w.info)
+        throw std::bad_alloc();
+    png_set_write_fn(w.png, &out, writeToMemory, flushNothing);
+    if (!encodeInto(w, bitmap))
+        fail(errors);
+    return out;
+}
+
 }  // namespace clipora

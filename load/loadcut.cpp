@@ -1,8 +1,877 @@
 #include "loadcut.h"
 
+#include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QSignalBlocker>
+#include <QUrl>
+
+#include <algorithm>
+
+#include "load/clientarea.h"
+#include "load/forms.h"
+#include "load/loadrules.h"
+#include "toolkit/conversions.h"
+#include "toolkit/dialogs.h"
+#include "toolkit/editfield.h"
+#include "toolkit/focus.h"
+#include "toolkit/imagecontrol.h"
+#include "toolkit/inputstate.h"
+#include "toolkit/picturereader.h"
+#include "toolkit/scrollbox.h"
+#include "toolkit/shaperect.h"
+#include "toolkit/speedbutton.h"
+#include "toolkit/spinbuttons.h"
+#include "toolkit/trackbar.h"
+#include "version/zelvano.h"
+#include "zoom/resize.h"
+
+using namespace clipora;
+
+namespace {
+
+const QColor kBlue(0, 0, 255);  // the x axis
+const QColor kRed(255, 0, 0);   // the y axis
+
+// The window's font at another pixel size.
+void setPixelSize(QWidget* widget, int pixels)
+{
+    QFont font = widget->font();
+    font.setPixelSize(pixels);
+    widget->setFont(font);
+}
+
+void setTextColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(role, colour);
+    widget->setPalette(palette);
+}
+
+QLabel* makeLabel(const char* name, const QString& caption, QWidget* parent)
+{
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(QLatin1String(name));
+    return label;
+}
+
+// A label on a white ground, used for the picture's size.
+void makeWhite(QLabel* label)
+{
+    label->setAutoFillBackground(true);
+    setTextColour(label, QPalette::Window, Qt::white);
+}
+
+QPushButton* makeButton(const char* name, const QString& caption, QWidget* parent)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
+EditField* makeField(const char* name, const QString& text, const QString& accessibleName, QWidget* parent)
+{
+    auto* field = new EditField(text, parent);
+    field->setObjectName(QLatin1String(name));
+    field->setAccessibleName(accessibleName);
+    setPixelSize(field, 16);
+    // Menu shortcuts act whatever control has the focus, these fields included.
+    field->setWindowShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_V)});
+    return field;
+}
+
+SpinButtons* makeSpin(const char* name, Qt::Orientation orientation, EditField* field, int maximum, int increment,
+                      QWidget* parent)
+{
+    auto* spin = new SpinButtons(orientation, parent);
+    spin->setObjectName(QLatin1String(name));
+    spin->setAccessibleName(field->accessibleName() + QStringLiteral(" 増減"));
+    spin->setField(field);
+    spin->setRange(0, maximum);
+    spin->setIncrement(increment);
+    spin->setPosition(0);
+    return spin;
+}
+
+SpeedButton* makeEdgeButton(const char* name, const QString& caption, QWidget* parent)
+{
+    auto* button = new SpeedButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    return button;
+}
+
+TrackBar* makeRuler(const char* name, Qt::Orientation orientation, const QString& accessibleName, QWidget* parent)
+{
+    auto* ruler = new TrackBar(orientation, parent);
+    ruler->setObjectName(QLatin1String(name));
+    ruler->setAccessibleName(accessibleName);
+    ruler->setRange(-1, 300);
+    ruler->setPosition(150);
+    ruler->setSelection(0, 300);
+    ruler->setPageStep(0);
+    ruler->setTickMarks(TrackBar::TickMarks::BothSides);
+    return ruler;
+}
+
+QAction* makeItem(const char* name, const QString& caption, QMenu* menu)
+{
+    QAction* item = menu->addAction(caption);
+    item->setObjectName(QLatin1String(name));
+    return item;
+}
+
+QAction* makeSeparator(const char* name, QMenu* menu)
+{
+    QAction* item = menu->addSeparator();
+    item->setObjectName(QLatin1String(name));
+    return item;
+}
+
+// Assigns a ruler's thumb without running its change handling.
+void setThumbQuietly(TrackBar* ruler, int position)
+{
+    const QSignalBlocker quiet(ruler);
+    ruler->setPosition(position);
+}
+
+// The path of a file name as the operating system wants it.
+std::string localPath(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+Picture readPicture(const QString& path)
+{
+    return readPictureFile(localPath(path));
+}
+
+}  // namespace
+
 Tloadcut::Tloadcut(QWidget* parent) : QMainWindow(parent)
 {
-    setObjectName("loadcut");
+    setObjectName(QStringLiteral("loadcut"));
     setWindowTitle(QStringLiteral("Clipora"));
-    setGeometry(207, 154, 611, 497);
+    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+    font.setPixelSize(12);
+    setFont(font);
+
+    buildControls();
+    buildMenu();
+    bindEvents();
+    arrangeTabOrder();
+
+    // Outer size 611 by 497 with a frame around it: the client area gets
+    // exactly the room for the view at (72, 72) with its described 529 by 377.
+    move(207, 154);
+    resize(601, 449 + MainMenu->sizeHint().height());
 }
+
+Tloadcut::~Tloadcut()
+{
+    FormDestroy();
+}
+
+void Tloadcut::buildControls()
+{
+    client = new ClientArea(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+
+    // Top band.
+    Loadpic = makeButton("Loadpic", QStringLiteral("ロード"), client);
+    Loadpic->setGeometry(4, 4, 64, 24);
+    resizeon = makeButton("resizeon", QStringLiteral("サイズ変更"), client);
+    resizeon->setGeometry(72, 4, 76, 24);
+    Label4 = makeLabel("Label4", QStringLiteral("JPEG画質"), client);
+    setPixelSize(Label4, 12);
+    Label4->setGeometry(160, 9, 52, 14);
+    jpgq = makeField("jpgq", QStringLiteral("100"), QStringLiteral("JPEG画質"), client);
+    setPixelSize(jpgq, 12);
+    jpgq->setGeometry(214, 5, 36, 22);
+    UpDownjpgq = makeSpin("UpDownjpgq", Qt::Horizontal, jpgq, 100, 10, client);
+    UpDownjpgq->setMinimum(1);
+    UpDownjpgq->setPosition(100);
+    UpDownjpgq->setGeometry(250, 5, 30, 22);
+    savepic = makeButton("savepic", QStringLiteral("カット＆保存"), client);
+    savepic->setGeometry(292, 4, 92, 24);
+
+    // Band above the picture.
+    Label1 = makeLabel("Label1", QStringLiteral("元画像\u3000"), client);
+    makeWhite(Label1);
+    setPixelSize(Label1, 16);
+    Label1->setGeometry(4, 42, 64, 20);
+    originx = makeLabel("originx", QStringLiteral("X : 300"), client);
+    makeWhite(originx);
+    setTextColour(originx, QPalette::WindowText, kBlue);
+    setPixelSize(originx, 16);
+    originx->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    originx->setGeometry(74, 42, 72, 20);
+    XL = makeEdgeButton("XL", QStringLiteral("左端移動"), client);
+    XL->setGeometry(150, 40, 62, 24);
+    edgexl = makeField("edgexl", QStringLiteral("0"), QStringLiteral("左端"), client);
+    edgexl->setGeometry(216, 40, 48, 24);
+    UpDownxl = makeSpin("UpDownxl", Qt::Horizontal, edgexl, 2000, 1, client);
+    UpDownxl->setGeometry(264, 40, 30, 24);
+    Label2 = makeLabel("Label2", QStringLiteral("横サイズ"), client);
+    setTextColour(Label2, QPalette::WindowText, kBlue);
+    setPixelSize(Label2, 13);
+    Label2->setGeometry(300, 44, 56, 16);
+    sizex = makeField("sizex", QStringLiteral("0"), QStringLiteral("横サイズ"), client);
+    setTextColour(sizex, QPalette::Text, kBlue);
+    sizex->setGeometry(358, 40, 48, 24);
+    UpDownX = makeSpin("UpDownX", Qt::Horizontal, sizex, 2000, 1, client);
+    UpDownX->setGeometry(406, 40, 30, 24);
+    edgexr = makeField("edgexr", QStringLiteral("0"), QStringLiteral("右端"), client);
+    edgexr->setGeometry(442, 40, 48, 24);
+    UpDownxr = makeSpin("UpDownxr", Qt::Horizontal, edgexr, 2000, 1, client);
+    UpDownxr->setGeometry(490, 40, 30, 24);
+    XR = makeEdgeButton("XR", QStringLiteral("右端移動"), client);
+    XR->setGeometry(526, 40, 62, 24);
+
+    // Band left of the picture.
+    originy = makeLabel("originy", QStringLiteral("Y : 230"), client);
+    makeWhite(originy);
+    setTextColour(originy, QPalette::WindowText, kRed);
+    setPixelSize(originy, 16);
+    originy->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    originy->setGeometry(2, 76, 68, 20);
+    YU = makeEdgeButton("YU", QStringLiteral("上端移動"), client);
+    YU->setGeometry(4, 102, 64, 24);
+    edgeyu = makeField("edgeyu", QStringLiteral("0"), QStringLiteral("上端"), client);
+    edgeyu->setGeometry(4, 132, 48, 24);
+    UpDownyu = makeSpin("UpDownyu", Qt::Vertical, edgeyu, 100, -1, client);
+    UpDownyu->setGeometry(52, 132, 16, 24);
+    Label3 = makeLabel("Label3", QStringLiteral("縦サイズ"), client);
+    setTextColour(Label3, QPalette::WindowText, kRed);
+    setPixelSize(Label3, 13);
+    Label3->setGeometry(4, 162, 64, 16);
+    sizey = makeField("sizey", QStringLiteral("0"), QStringLiteral("縦サイズ"), client);
+    setTextColour(sizey, QPalette::Text, kRed);
+    sizey->setGeometry(4, 180, 48, 24);
+    UpDownY = makeSpin("UpDownY", Qt::Vertical, sizey, 100, -1, client);
+    UpDownY->setGeometry(52, 180, 16, 24);
+    edgeyb = makeField("edgeyb", QStringLiteral("0"), QStringLiteral("下端"), client);
+    edgeyb->setGeometry(4, 210, 48, 24);
+    UpDownyb = makeSpin("UpDownyb", Qt::Vertical, edgeyb, 100, -1, client);
+    UpDownyb->setGeometry(52, 210, 16, 24);
+    YB = makeEdgeButton("YB", QStringLiteral("下端移動"), client);
+    YB->setGeometry(4, 240, 64, 24);
+
+    edgeButtons = new SpeedButtonGroup(this);
+    edgeButtons->setObjectName(QStringLiteral("group1"));
+    for (SpeedButton* button : {XL, XR, YU, YB})
+        edgeButtons->addButton(button);
+
+    // The picture area. Later children lie above earlier ones: the rulers and
+    // the corner panel above the marker and the guide line, which lie above
+    // the picture.
+    view = new ScrollBox(client);
+    view->setObjectName(QStringLiteral("view"));
+    view->setGeometry(72, 72, 529, 377);
+    QWidget* box = view->client();
+    mainimage = new ImageControl(box);
+    mainimage->setObjectName(QStringLiteral("mainimage"));
+    mainimage->setAccessibleName(QStringLiteral("画像"));
+    mainimage->setGeometry(27, 25, 320, 216);
+    shot = new ShapeRect(box);
+    shot->setObjectName(QStringLiteral("shot"));
+    shot->setPenMode(ShapeRect::PenMode::Not);
+    shot->setGeometry(26, 28, 103, 205);
+    beam = new ShapeRect(box);
+    beam->setObjectName(QStringLiteral("beam"));
+    beam->setPenMode(ShapeRect::PenMode::Normal);
+    beam->setGeometry(130, 124, 62, 77);
+    beam->hide();
+    areax = makeRuler("areax", Qt::Horizontal, QStringLiteral("横範囲"), box);
+    areax->setGeometry(14, 0, 321, 22);
+    areay = makeRuler("areay", Qt::Vertical, QStringLiteral("縦範囲"), box);
+    areay->setGeometry(0, 12, 22, 237);
+    cover = new QFrame(box);
+    cover->setObjectName(QStringLiteral("cover"));
+    cover->setAutoFillBackground(true);
+    cover->setGeometry(0, 0, 20, 18);
+
+    OpenPictureDialog1 = new OpenPictureDialog(this);
+    OpenPictureDialog1->setObjectName(QStringLiteral("OpenPictureDialog1"));
+    OpenPictureDialog1->setFilter(QStringLiteral("画像(*.bmp,*,jpg,*gif,*.png)|*.bmp;*.jpg;*.gif;*.png|全部|*.*"));
+    SaveDialog1 = new SaveDialog(this);
+    SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
+    SaveDialog1->setFilter(QStringLiteral("BMP|*.bmp|JPEG|*.jpg|GIF|*.gif|PNG|*.png"));
+    SaveDialog1->setOverwritePrompt(true);
+}
+
+void Tloadcut::buildMenu()
+{
+    MainMenu = menuBar();
+    MainMenu->setObjectName(QStringLiteral("MainMenu"));
+
+    File1 = MainMenu->addMenu(QStringLiteral("ファイル"));
+    File1->setObjectName(QStringLiteral("File1"));
+    loadmenu = makeItem("loadmenu", QStringLiteral("ロード"), File1);
+    loadmenu->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    reloadmenu = makeItem("reloadmenu", QStringLiteral("再ロード"), File1);
+    N3 = makeSeparator("N3", File1);
+    cutsavemenu = makeItem("cutsavemenu", QStringLiteral("カット＆保存"), File1);
+    cutsavemenu->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+
+    Edit1 = MainMenu->addMenu(QStringLiteral("編集"));
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    resizemenu = makeItem("resizemenu", QStringLiteral("サイズ変更"), Edit1);
+    resizemenu->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    cutmenu = makeItem("cutmenu", QStringLiteral("切り抜き"), Edit1);
+    N6 = makeSeparator("N6", Edit1);
+    Pastemenu = makeItem("Pastemenu", QStringLiteral("ペースト"), Edit1);
+    Pastemenu->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+    Copymenu = makeItem("Copymenu", QStringLiteral("コピー"), Edit1);
+    Copymenu->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    N8 = makeSeparator("N8", Edit1);
+    Hflip = makeItem("Hflip", QStringLiteral("左右反転"), Edit1);
+    Vflip = makeItem("Vflip", QStringLiteral("上下反転"), Edit1);
+
+    N11 = MainMenu->addMenu(QStringLiteral("選択範囲"));
+    N11->setObjectName(QStringLiteral("N11"));
+    resetmenu = makeItem("resetmenu", QStringLiteral("リセット"), N11);
+    resetmenu->setShortcut(QKeySequence(Qt::Key_Escape));
+    N13 = makeSeparator("N13", N11);
+    autoreset = makeItem("autoreset", QStringLiteral("ロード時自動リセット"), N11);
+    autoreset->setCheckable(true);
+    autoreset->setChecked(true);
+
+    Help1 = MainMenu->addMenu(QStringLiteral("ヘルプ"));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    Helpmenu = makeItem("Helpmenu", QStringLiteral("ヘルプ"), Help1);
+    Helpmenu->setShortcut(QKeySequence(Qt::Key_F1));
+
+    // The window's shortcuts work whichever control has the focus.
+    for (QAction* item : {loadmenu, cutsavemenu, resizemenu, Pastemenu, Copymenu, resetmenu, Helpmenu})
+        item->setShortcutContext(Qt::WindowShortcut);
+}
+
+void Tloadcut::bindEvents()
+{
+    connect(client, &ClientArea::clicked, this, &Tloadcut::outfocus);
+    connect(client, &ClientArea::resized, this, &Tloadcut::FormResize);
+
+    connect(Loadpic, &QPushButton::clicked, this, [this] { selectload(Loadpic); });
+    connect(resizeon, &QPushButton::clicked, this, &Tloadcut::resizeonClick);
+    connect(savepic, &QPushButton::clicked, this, &Tloadcut::savepicClick);
+
+    // Each field is applied when the focus leaves it, on Enter, and after
+    // each step of its spin buttons.
+    struct FieldBinding {
+        EditField* field;
+        SpinButtons* spin;
+        void (Tloadcut::*apply)();
+        void (Tloadcut::*enter)(int);
+        void (Tloadcut::*spinClick)();
+    };
+    const FieldBinding fields[] = {
+        {edgexl, UpDownxl, &Tloadcut::edgexlon, &Tloadcut::edgexlenter, &Tloadcut::UpDownxlClick},
+        {sizex, UpDownX, &Tloadcut::sizexon, &Tloadcut::sizexenter, &Tloadcut::UpDownXClick},
+        {edgexr, UpDownxr, &Tloadcut::edgexron, &Tloadcut::edgexrenter, &Tloadcut::UpDownxrClick},
+        {edgeyu, UpDownyu, &Tloadcut::edgeyuon, &Tloadcut::edgeyuenter, &Tloadcut::UpDownyuClick},
+        {sizey, UpDownY, &Tloadcut::sizeyon, &Tloadcut::sizeyenter, &Tloadcut::UpDownYClick},
+        {edgeyb, UpDownyb, &Tloadcut::edgeybon, &Tloadcut::edgeybenter, &Tloadcut::UpDownybClick},
+    };
+    for (const FieldBinding& b : fields) {
+        connect(b.field, &EditField::entered, this, [this, field = b.field] { enteredControl_ = field; });
+        connect(b.field, &EditField::exited, this, [this, field = b.field, apply = b.apply] {
+            if (leaving(field))
+                (this->*apply)();
+        });
+        connect(b.field, &EditField::keyDown, this, [this, enter = b.enter](int key) { (this->*enter)(key); });
+        connect(b.spin, &SpinButtons::clicked, this, b.spinClick);
+    }
+
+    connect(XL, &SpeedButton::clicked, this, &Tloadcut::XLRClick);
+    connect(XR, &SpeedButton::clicked, this, &Tloadcut::XLRClick);
+    connect(XL, &SpeedButton::mouseDown, this, &Tloadcut::XLRMouseDown);
+    connect(XR, &SpeedButton::mouseDown, this, &Tloadcut::XLRMouseDown);
+    connect(YU, &SpeedButton::clicked, this, &Tloadcut::YUBClick);
+    connect(YB, &SpeedButton::clicked, this, &Tloadcut::YUBClick);
+    connect(YU, &SpeedButton::mouseDown, this, &Tloadcut::YUBMouseDown);
+    connect(YB, &SpeedButton::mouseDown, this, &Tloadcut::YUBMouseDown);
+
+    connect(view, &ScrollBox::canResize, this, &Tloadcut::viewCanResize);
+    connect(view, &ScrollBox::clicked, this, &Tloadcut::outfocus);
+
+    connect(mainimage, &ImageControl::mouseDown, this, &Tloadcut::mainimageMouseDown);
+    connect(mainimage, &ImageControl::mouseMove, this, &Tloadcut::mainimageMouseMove);
+    connect(mainimage, &ImageControl::mouseUp, this, &Tloadcut::mainimageMouseUp);
+    for (ShapeRect* shape : {shot, beam}) {
+        connect(shape, &ShapeRect::mouseDown, this,
+                [this, shape](const QPoint& pos, Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
+                    shotMouseDown(shape, pos, button, modifiers);
+                });
+        connect(shape, &ShapeRect::mouseMove, this,
+                [this, shape](const QPoint& pos, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
+                    shotMouseMove(shape, pos, buttons, modifiers);
+                });
+        connect(shape, &ShapeRect::mouseUp, this,
+                [this, shape](const QPoint& pos, Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
+                    shotMouseUp(shape, pos, button, modifiers);
+                });
+    }
+
+    connect(areax, &TrackBar::changed, this, &Tloadcut::areaxtick);
+    connect(areax, &TrackBar::entered, this, [this] {
+        enteredControl_ = areax;
+        areaxEnter();
+    });
+    connect(areax, &TrackBar::exited, this, [this] {
+        if (leaving(areax))
+            areaxExit();
+    });
+    connect(areay, &TrackBar::changed, this, &Tloadcut::areaytick);
+    connect(areay, &TrackBar::entered, this, [this] {
+        enteredControl_ = areay;
+        areayEnter();
+    });
+    connect(areay, &TrackBar::exited, this, [this] {
+        if (leaving(areay))
+            areayExit();
+    });
+
+    connect(loadmenu, &QAction::triggered, this, [this] { selectload(loadmenu); });
+    connect(reloadmenu, &QAction::triggered, this, [this] { selectload(reloadmenu); });
+    connect(cutsavemenu, &QAction::triggered, this, &Tloadcut::savepicClick);
+    connect(resizemenu, &QAction::triggered, this, &Tloadcut::resizeonClick);
+    connect(cutmenu, &QAction::triggered, this, &Tloadcut::savepicClick);
+    connect(Pastemenu, &QAction::triggered, this, &Tloadcut::PastemenuClick);
+    connect(Copymenu, &QAction::triggered, this, &Tloadcut::CopymenuClick);
+    connect(Hflip, &QAction::triggered, this, &Tloadcut::HflipClick);
+    connect(Vflip, &QAction::triggered, this, &Tloadcut::VflipClick);
+    connect(resetmenu, &QAction::triggered, this, &Tloadcut::resetClick);
+    connect(Helpmenu, &QAction::triggered, this, &Tloadcut::verClick);
+}
+
+void Tloadcut::arrangeTabOrder()
+{
+    // The focus order of the window's controls; the rulers are the view's
+    // controls, reached in the view's place.
+    const QList<QWidget*> order = {Loadpic, resizeon, savepic, edgexl,   sizex,   edgexr,
+                                   edgeyu,  sizey,    edgeyb,  UpDownxl, UpDownX, UpDownxr,
+                                   UpDownyu, UpDownY, UpDownyb, areax,   areay,   jpgq,
+                                   UpDownjpgq};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+bool Tloadcut::leaving(QWidget* control)
+{
+    if (enteredControl_ != control)
+        return false;
+    enteredControl_ = nullptr;
+    return true;
+}
+
+int Tloadcut::xl() const { return areax->selStart(); }
+int Tloadcut::xr() const { return areax->selEnd(); }
+int Tloadcut::yu() const { return areay->selStart(); }
+int Tloadcut::yb() const { return areay->selEnd(); }
+
+// ---------------------------------------------------------------------------
+// Window events
+
+void Tloadcut::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!created_ && !event->spontaneous()) {
+        created_ = true;
+        creation();
+    }
+}
+
+void Tloadcut::creation()
+{
+    Label1->resize(Label1->width(), 20);
+    imgleft = mainimage->x();
+    imgtop = mainimage->y();
+    drawing = false;
+    moving = false;
+    workbmp = Bitmap24();
+    setAcceptDrops(true);
+    shot->setGeometry(-1, -1, mainimage->width() + 2, mainimage->height() + 2);
+
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const int screenWidth = screen ? screen->geometry().width() : 0;
+    const int screenHeight = screen ? screen->geometry().height() : 0;
+    if (forms::resize)
+        forms::resize->move(screenWidth / 2, y());
+    if (forms::zelvano)
+        forms::zelvano->move((screenWidth - forms::zelvano->width()) / 2,
+                             (screenHeight - forms::zelvano->height()) / 2);
+}
+
+void Tloadcut::FormResize()
+{
+    view->resize(std::max(0, client->width() - view->x()), std::max(0, client->height() - view->y()));
+}
+
+void Tloadcut::viewCanResize()
+{
+    imgleft = mainimage->x();
+    imgtop = mainimage->y();
+    areax->move(areax->x(), 0);
+    areay->move(0, areay->y());
+    cover->move(0, 0);
+    if (areax->x() != 0)
+        scrollx = view->scrollX();
+    if (areay->y() != 0)
+        scrolly = view->scrollY();
+}
+
+void Tloadcut::outfocus()
+{
+    clearActiveControl(this);
+}
+
+void Tloadcut::FormDestroy()
+{
+    workbmp = Bitmap24();
+}
+
+namespace {
+// Shows a window without making it modal, or brings it to the front.
+void showInFront(QWidget* window)
+{
+    if (!window)
+        return;
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+}  // namespace
+
+void Tloadcut::resizeonClick()
+{
+    showInFront(forms::resize);
+}
+
+void Tloadcut::verClick()
+{
+    showInFront(forms::zelvano);
+}
+
+// ---------------------------------------------------------------------------
+// Loading
+
+void Tloadcut::selectload(QObject* sender)
+{
+    const bool reloadAsked = sender == reloadmenu || (sender == Loadpic && ctrlHeld());
+    if (reloadAsked && !lastfile.isEmpty() && QFileInfo(lastfile).isFile()) {
+        // The presets and `lastfile` already describe this file.
+        mainimage->setPicture(readPicture(lastfile));
+        loaded();
+        return;
+    }
+    if (OpenPictureDialog1->execute())
+        picload(OpenPictureDialog1->fileName());
+}
+
+void Tloadcut::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void Tloadcut::dropEvent(QDropEvent* event)
+{
+    event->acceptProposedAction();
+    dropfile(*event->mimeData());
+}
+
+void Tloadcut::dropfile(const QMimeData& data)
+{
+    // The first file of the drop, its path taken whole however long it is.
+    const QList<QUrl> urls = data.urls();
+    if (urls.isEmpty())
+        return;
+    picload(urls.first().toLocalFile());
+    raise();
+    activateWindow();
+}
+
+void Tloadcut::picload(const QString& path)
+{
+    // Read completely before anything changes: a failure leaves all as it was.
+    mainimage->setPicture(readPicture(path));
+    loaded();
+    OpenPictureDialog1->setFileName(path);
+    SaveDialog1->setFilterIndex(saveFilterIndexFor(path));
+    lastfile = path;
+    SaveDialog1->setFileName(withoutExtension(path));
+}
+
+void Tloadcut::loaded()
+{
+    picwidth = mainimage->width();
+    picheight = mainimage->height();
+
+    // Transparent pixels become white.
+    const Picture& picture = mainimage->picture();
+    if (picture.width() == picwidth && picture.height() == picheight) {
+        if (!picture.hasTransparency() && workbmp.width() == picwidth && workbmp.height() == picheight)
+            workbmp = picture.pixels;  // same size as before: copied into the storage it has
+        else
+            workbmp = flattenPicture(picture);
+    } else {
+        workbmp = Bitmap24(picwidth, picheight);
+        drawPicture(picture, workbmp);
+    }
+
+    // Lowering a ruler's maximum below its thumb moves the thumb, and its
+    // change handling runs right here, before the spin ranges follow.
+    areax->resize(picwidth + 26, areax->height());
+    areax->setMaximum(picwidth);
+    UpDownX->setMaximum(picwidth);
+    UpDownxl->setMaximum(picwidth - 1);
+    UpDownxr->setMaximum(picwidth);
+    areay->resize(areay->width(), picheight + 26);
+    areay->setMaximum(picheight);
+    UpDownY->setMaximum(picheight);
+    UpDownyu->setMaximum(picheight - 1);
+    UpDownyb->setMaximum(picheight);
+
+    originx->setText(QStringLiteral("X : ") + QString::number(picwidth));
+    originx->resize(originx->width(), 20);
+    originy->setText(QStringLiteral("Y : ") + QString::number(picheight));
+    originy->resize(originy->width(), 20);
+
+    if (autoreset->isChecked()) {
+        areareset();
+        return;
+    }
+    // Keep the area, pulling a far edge in to a smaller picture.
+    if (areax->selEnd() > picwidth) {
+        areax->setSelEnd(picwidth);
+        edgexron();
+    }
+    if (areay->selEnd() > picheight) {
+        areay->setSelEnd(picheight);
+        edgeybon();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The cut area
+
+void Tloadcut::areareset()
+{
+    areax->setSelection(0, picwidth);
+    setThumbQuietly(areax, halfToEven(picwidth));
+    edgexl->setText(QStringLiteral("0"));
+    edgexr->setText(intText(picwidth));
+    sizex->setText(intText(picwidth));
+    areay->setSelection(0, picheight);
+    setThumbQuietly(areay, halfToEven(picheight));
+    edgeyu->setText(QStringLiteral("0"));
+    edgeyb->setText(intText(picheight));
+    sizey->setText(intText(picheight));
+    shot->setGeometry(imgleft - 1, imgtop - 1, picwidth + 2, picheight + 2);
+}
+
+void Tloadcut::resetClick()
+{
+    areareset();
+}
+
+// The left and upper edges: refused below 0, kept below the far edge.
+void Tloadcut::edgexlon()
+{
+    clearActiveControl(this);
+    int v = toIntLenient(edgexl->text());
+    if (v < 0)
+        return;
+    if (v >= xr()) {
+        v = xr() - 1;
+        edgexl->setText(intText(v));
+    }
+    areax->setSelStart(v);
+    sizex->setText(intText(xr() - v));
+    areax->setPosition(xl() + toIntStrict(sizex->text()) / 2);
+    shot->move(imgleft + v - 1, shot->y());
+    shot->resize(toIntStrict(sizex->text()) + 2, shot->height());
+}
+
+void Tloadcut::edgeyuon()
+{
+    clearActiveControl(this);
+    int v = toIntLenient(edgeyu->text());
+    if (v < 0)
+        return;
+    if (v >= yb()) {
+        v = yb() - 1;
+        edgeyu->setText(intText(v));
+    }
+    areay->setSelStart(v);
+    sizey->setText(intText(yb() - v));
+    areay->setPosition(yu() + toIntStrict(sizey->text()) / 2);
+    shot->move(shot->x(), imgtop + v - 1);
+    shot->resize(shot->width(), toIntStrict(sizey->text()) + 2);
+}
+
+// The right and bottom edges: refused at 0 or below, kept within the picture
+// and beyond the near edge.
+void Tloadcut::edgexron()
+{
+    clearActiveControl(this);
+    int v = toIntLenient(edgexr->text());
+    if (v <= 0)
+        return;
+    if (v > picwidth) {
+        v = picwidth;
+        edgexr->setText(intText(v));
+    }
+    if (v <= xl()) {
+        v = xl() + 1;
+        edgexr->setText(intText(v));
+    }
+    areax->setSelEnd(v);
+    sizex->setText(intText(v - xl()));
+    areax->setPosition(xl() + toIntStrict(sizex->text()) / 2);
+    shot->resize(toIntStrict(sizex->text()) + 2, shot->height());
+}
+
+void Tloadcut::edgeybon()
+{
+    clearActiveControl(this);
+    int v = toIntLenient(edgeyb->text());
+    if (v <= 0)
+        return;
+    if (v > picheight) {
+        v = picheight;
+        edgeyb->setText(intText(v));
+    }
+    if (v <= yu()) {
+        v = yu() + 1;
+        edgeyb->setText(intText(v));
+    }
+    areay->setSelEnd(v);
+    sizey->setText(intText(v - yu()));
+    areay->setPosition(yu() + toIntStrict(sizey->text()) / 2);
+    shot->resize(shot->width(), toIntStrict(sizey->text()) + 2);
+}
+
+// The sizes: refused at 0 or below, kept within the picture.
+void Tloadcut::sizexon()
+{
+    clearActiveControl(this);
+    int s = toIntLenient(sizex->text());
+    if (s <= 0)
+        return;
+    if (xl() + s > picwidth) {
+        s = picwidth - xl();
+        sizex->setText(intText(s));
+    }
+    areax->setSelEnd(xl() + s);
+    edgexr->setText(intText(xl() + s));
+    areax->setPosition(s / 2 + xl());
+    shot->resize(s + 2, shot->height());
+}
+
+void Tloadcut::sizeyon()
+{
+    clearActiveControl(this);
+    int s = toIntLenient(sizey->text());
+    if (s <= 0)
+        return;
+    if (yu() + s > picheight) {
+        s = picheight - yu();
+        sizey->setText(intText(s));
+    }
+    areay->setSelEnd(yu() + s);
+    edgeyb->setText(intText(yu() + s));
+    areay->setPosition(s / 2 + yu());
+    shot->resize(shot->width(), s + 2);
+}
+
+// Enter applies the field; every key goes on to the field as usual.
+void Tloadcut::edgexlenter(int key)
+{
+    if (EditField::isEnterKey(key))
+        edgexlon();
+}
+
+void Tloadcut::sizexenter(int key)
+{
+    if (EditField::isEnterKey(key))
+        sizexon();
+}
+
+void Tloadcut::edgexrenter(int key)
+{
+    if (EditField::isEnterKey(key))
+        edgexron();
+}
+
+void Tloadcut::edgeyuenter(int key)
+{
+    if (EditField::isEnterKey(key))
+        edgeyuon();
+}
+
+void Tloadcut::sizeyenter(int key)
+{
+    if (EditField::isEnterKey(key))
+        sizeyon();
+}
+
+void Tloadcut::edgeybenter(int key)
+{
+    if (EditField::isEnterKey(key))
+        edgeybon();
+}
+
+// A spin step has already written the new number into the field.
+void Tloadcut::UpDownxlClick() { edgexlon(); }
+void Tloadcut::UpDownXClick() { sizexon(); }
+void Tloadcut::UpDownxrClick() { edgexron(); }
+void Tloadcut::UpDownyuClick() { edgeyuon(); }
+void Tloadcut::UpDownYClick() { sizeyon(); }
+void Tloadcut::UpDownybClick() { edgeybon(); }
+
+// ---------------------------------------------------------------------------
+// Mouse selection on the picture (to come)
+
+void Tloadcut::mainimageMouseDown(const QPoint&, Qt::MouseButton, Qt::KeyboardModifiers) {}
+void Tloadcut::mainimageMouseMove(const QPoint&, Qt::MouseButtons, Qt::KeyboardModifiers) {}
+void Tloadcut::mainimageMouseUp(const QPoint&, Qt::MouseButton, Qt::KeyboardModifiers) {}
+void Tloadcut::shotMouseDown(ShapeRect*, const QPoint&, Qt::MouseButton, Qt::KeyboardModifiers) {}
+void Tloadcut::shotMouseMove(ShapeRect*, const QPoint&, Qt::MouseButtons, Qt::KeyboardModifiers) {}
+void Tloadcut::shotMouseUp(ShapeRect*, const QPoint&, Qt::MouseButton, Qt::KeyboardModifiers) {}
+
+// ---------------------------------------------------------------------------
+// Edge buttons and rulers (to come)
+
+void Tloadcut::areaxtick() {}
+void Tloadcut::areaytick() {}
+void Tloadcut::areaxEnter() {}
+void Tloadcut::areaxExit() {}
+void Tloadcut::areayEnter() {}
+void Tloadcut::areayExit() {}
+void Tloadcut::XLRClick() {}
+void Tloadcut::XLRMouseDown() {}
+void Tloadcut::YUBClick() {}
+void Tloadcut::YUBMouseDown() {}
+
+// ---------------------------------------------------------------------------
+// Cut and save, clipboard and flips (to come)
+
+void Tloadcut::savepicClick() {}
+void Tloadcut::PastemenuClick() {}
+void Tloadcut::CopymenuClick() {}
+void Tloadcut::HflipClick() {}
+void Tloadcut::VflipClick() {}

@@ -16,3 +16,6 @@ asan=$root/build/asan
 cmake -S "$root" -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCLIPORA_SANITIZE=ON -DCLIPORA_CORE_ONLY=ON >/dev/null
 cmake --build "$asan"
 (cd "$asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j "$jobs")
+
+echo "== fuzz smoke: each reader for ${CLIPORA_FUZZ_SECONDS:-30}s =="
+bash "$root/fuzz/run.sh" "${CLIPORA_FUZZ_SECONDS:-30}"

@@ -94,7 +94,7 @@ void writeByExtension(const std::string& path, const Bitmap24& bitmap, int quali
     else if (ext == "png")
         file = encodePng(bitmap);
     else if (ext == "gif")
-        throw UsageError{"writing GIF is not available yet"};
+        file = encodeGif(ReduceToStaticPalette(bitmap));
     else
         throw UsageError{"cannot write '." + ext + "' files: use bmp, jpg, gif or png"};
     writeFileAtomic(path, file);

@@ -60,6 +60,8 @@ struct CopyCase {
     int sx, sy, w, h, dx, dy;
 };
 
+void PrintTo(const CopyCase& c, std::ostream* os) { *os << c.name; }
+
 class Bitmap24Copy : public ::testing::TestWithParam<CopyCase> {};
 
 // Compared against reading the rectangle out first and then writing it.

@@ -6,13 +6,16 @@
 #include <cstdlib>
 
 #include "app/startup.h"
+#include "toolkit/application.h"
 
 int main(int argc, char* argv[])
 {
     if (!std::getenv("QT_QPA_PLATFORM"))
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::testing::InitGoogleTest(&argc, argv);
-    QApplication app(argc, argv);
+    // The program's application object: errors escaping handlers reach the
+    // error box (tests set its hook), and handlers can read the input event's Ctrl state.
+    clipora::Application app(argc, argv);
     clipora::setUpApplication(app);
     return RUN_ALL_TESTS();
 }

@@ -1,8 +1,31 @@
 #include <gtest/gtest.h>
 
+#include <QBuffer>
+#include <QImage>
+#include <QImageWriter>
+
+#include "imaging/codecs.h"
+#include "imaging/errors.h"
+#include "imaging/fileio.h"
+#include "tests/support/testsupport.h"
 #include "toolkit/picturereader.h"
 
 using namespace clipora;
+using clipora::test::TempDir;
+
+namespace {
+
+std::string messageOf(const std::string& path)
+{
+    try {
+        readPictureFile(path);
+    } catch (const ImagingError& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+}  // namespace
 
 TEST(FileExtension, IsWhatFollowsTheLastDotOfTheName)
 {
@@ -10,4 +33,85 @@ TEST(FileExtension, IsWhatFollowsTheLastDotOfTheName)
     EXPECT_EQ(fileExtension("/a.b/photo"), "");
     EXPECT_EQ(fileExtension("/a/x.tar.Png"), "Png");
     EXPECT_EQ(fileExtension("photo."), "");
+}
+
+TEST(PictureReader, ChoosesTheReaderByExtensionIgnoringCase)
+{
+    TempDir dir;
+    const Bitmap24 picture = test::randomBitmap(7, 5, 3);
+    writeFileAtomic(dir.file("a.BMP"), encodeBmp(picture));
+    writeFileAtomic(dir.file("b.Png"), encodePng(picture));
+    writeFileAtomic(dir.file("c.JPEG"), encodeJpeg(picture, 90));
+    const Picture bmp = readPictureFile(dir.file("a.BMP"));
+    EXPECT_EQ(bmp.kind, PictureKind::Bitmap);
+    EXPECT_TRUE(test::samePixels(picture, bmp.pixels));
+    EXPECT_EQ(readPictureFile(dir.file("b.Png")).kind, PictureKind::Png);
+    EXPECT_EQ(readPictureFile(dir.file("c.JPEG")).kind, PictureKind::Jpeg);
+
+    // The content is not sniffed: a JPEG named .bmp goes to the bitmap reader.
+    writeFileAtomic(dir.file("d.bmp"), encodeJpeg(picture, 90));
+    EXPECT_EQ(messageOf(dir.file("d.bmp")), "ビットマップイメージが不正です");
+}
+
+TEST(PictureReader, RefusesUnknownExtensionsAndMissingFiles)
+{
+    TempDir dir;
+    test::writeBytes(dir.file("notes.txt"), {'h', 'i'});
+    test::writeBytes(dir.file("noext"), {'h', 'i'});
+    EXPECT_EQ(messageOf(dir.file("notes.txt")), "拡張子 .txt の画像形式は処理できません");
+    EXPECT_EQ(messageOf(dir.file("noext")), "拡張子 . の画像形式は処理できません");
+    EXPECT_EQ(messageOf(dir.file("gone.png")), "ファイル " + dir.file("gone.png") + " は開けません");
+}
+
+TEST(PictureReader, BitmapWithShortPixelDataIsInvalid)
+{
+    const Bytes file = encodeBmp(test::randomBitmap(40, 30, 1));
+    for (std::size_t cut : {std::size_t(0), std::size_t(20), std::size_t(54), file.size() - 1})
+        try {
+            readBmp(ByteView(file.data(), cut));
+            ADD_FAILURE() << "cut at " << cut << " was accepted";
+        } catch (const ImagingError& e) {
+            EXPECT_STREQ(e.what(), "ビットマップイメージが不正です");
+        }
+    EXPECT_NO_THROW(readBmp(file));
+}
+
+TEST(PictureReader, IconsKeepTheirTransparency)
+{
+    QImage icon(16, 16, QImage::Format_ARGB32);
+    icon.fill(Qt::transparent);
+    icon.setPixel(3, 4, qRgba(255, 0, 0, 255));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QImageWriter(&buffer, "ico").write(icon));
+    const Bytes file(bytes.begin(), bytes.end());
+    const Picture p = readIco(file);
+    EXPECT_EQ(p.kind, PictureKind::Icon);
+    ASSERT_TRUE(p.hasTransparency());
+    EXPECT_EQ(p.alpha[4 * 16 + 3], 255);
+    EXPECT_EQ(p.alpha[0], 0);
+    EXPECT_EQ(test::rgbAt(p.pixels, 3, 4), 0xFF0000u);
+    EXPECT_EQ(test::rgbAt(flattenPicture(p), 0, 0), 0xFFFFFFu);
+
+    try {
+        readIco(ByteView(file.data(), 10));
+        ADD_FAILURE() << "a cut icon was accepted";
+    } catch (const ImagingError& e) {
+        EXPECT_STREQ(e.what(), "アイコン イメージが不正です");
+    }
+}
+
+TEST(PictureReader, BitmapDeclaringAHugePictureIsRefused)
+{
+    Bytes file = encodeBmp(test::randomBitmap(4, 4, 1));
+    for (std::size_t at : {std::size_t(18), std::size_t(22)}) {  // width, height: 90000
+        file[at] = 0x90, file[at + 1] = 0x5F, file[at + 2] = 0x01, file[at + 3] = 0;
+    }
+    try {
+        readBmp(file);
+        ADD_FAILURE() << "accepted";
+    } catch (const ImagingError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("画像が大きすぎます", 0), 0u) << e.what();
+    }
 }
