@@ -13,6 +13,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QUrl>
@@ -406,6 +407,8 @@ void Tloadcut::bindEvents()
 
     connect(view, &ScrollBox::canResize, this, &Tloadcut::viewCanResize);
     connect(view, &ScrollBox::clicked, this, &Tloadcut::outfocus);
+    connect(view->horizontalScrollBar(), &QScrollBar::valueChanged, this, &Tloadcut::viewScrolled);
+    connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, &Tloadcut::viewScrolled);
 
     connect(mainimage, &ImageControl::mouseDown, this, &Tloadcut::mainimageMouseDown);
     connect(mainimage, &ImageControl::mouseMove, this, &Tloadcut::mainimageMouseMove);
@@ -842,30 +845,6 @@ void Tloadcut::UpDownxrClick() { edgexron(); }
 void Tloadcut::UpDownyuClick() { edgeyuon(); }
 void Tloadcut::UpDownYClick() { sizeyon(); }
 void Tloadcut::UpDownybClick() { edgeybon(); }
-
-// ---------------------------------------------------------------------------
-// Mouse selection on the picture (to come)
-
-void Tloadcut::mainimageMouseDown(const QPoint&, Qt::MouseButton, Qt::KeyboardModifiers) {}
-void Tloadcut::mainimageMouseMove(const QPoint&, Qt::MouseButtons, Qt::KeyboardModifiers) {}
-void Tloadcut::mainimageMouseUp(const QPoint&, Qt::MouseButton, Qt::KeyboardModifiers) {}
-void Tloadcut::shotMouseDown(ShapeRect*, const QPoint&, Qt::MouseButton, Qt::KeyboardModifiers) {}
-void Tloadcut::shotMouseMove(ShapeRect*, const QPoint&, Qt::MouseButtons, Qt::KeyboardModifiers) {}
-void Tloadcut::shotMouseUp(ShapeRect*, const QPoint&, Qt::MouseButton, Qt::KeyboardModifiers) {}
-
-// ---------------------------------------------------------------------------
-// Edge buttons and rulers (to come)
-
-void Tloadcut::areaxtick() {}
-void Tloadcut::areaytick() {}
-void Tloadcut::areaxEnter() {}
-void Tloadcut::areaxExit() {}
-void Tloadcut::areayEnter() {}
-void Tloadcut::areayExit() {}
-void Tloadcut::XLRClick() {}
-void Tloadcut::XLRMouseDown() {}
-void Tloadcut::YUBClick() {}
-void Tloadcut::YUBMouseDown() {}
 
 // ---------------------------------------------------------------------------
 // Cut and save, clipboard and flips (to come)

@@ -232,6 +232,8 @@ public:
     void XLRMouseDown();
     void YUBClick();
     void YUBMouseDown();
+    // The view scrolled: the picture's origin follows the picture.
+    void viewScrolled();
 
     // --- Cut and save, clipboard and flips. ---
     void savepicClick();
@@ -259,4 +261,13 @@ private:
 
     bool created_ = false;
     QPointer<QWidget> enteredControl_;  // the control whose enter ran last, until it exits
+
+    // Mouse selection (mouse.cpp).
+    // Whether the resize dialog's colour-pick button is down.
+    bool transpickDown() const;
+    void startDrawing(int px, int py);
+    void drawTo(int px, int py);
+    void finishDrawing(int px, int py);
+    void finishMoving();
+    void pickColour(int px, int py);
 };
