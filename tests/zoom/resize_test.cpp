@@ -688,3 +688,29 @@ TEST_F(ResizeDialog, APickTakesThePixelOfThePreviewAsShown)
     EXPECT_EQ(rgbOf(r->transcolor->color()), test::rgbAt(shown(), centre.x(), centre.y()));
     EXPECT_NE(rgbOf(r->transcolor->color()), 0x123456u);
 }
+
+TEST_F(ResizeDialog, APickFromAPictureWithTransparencyTakesWhatTheScreenShows)
+{
+    // Left half fully transparent (its stored colour never shows), right half
+    // half-transparent red.
+    QImage picture(20, 10, QImage::Format_ARGB32);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 20; ++x)
+            picture.setPixel(x, y, x < 10 ? qRgba(10, 20, 30, 0) : qRgba(255, 0, 0, 128));
+    const QString file = QString::fromStdString(dir.file("keyed.png"));
+    ASSERT_TRUE(picture.save(file, "png"));
+    test::DialogScript script([&](const DialogRequest&) { return DialogAnswer::choose(file); });
+    QTest::mouseClick(w->Loadpic, Qt::LeftButton);
+    ASSERT_EQ(w->picwidth, 20);
+    open();
+    QTest::mouseClick(r->intrans, Qt::LeftButton);
+
+    QWidget* viewport = w->mainimage->parentWidget();
+    for (const QPoint at : {QPoint(2, 2), QPoint(15, 5)}) {
+        QTest::mouseClick(r->transpick, Qt::LeftButton);
+        click(w->mainimage, at);
+        const QImage screen = viewport->grab(QRect(w->mainimage->pos() + at, QSize(1, 1))).toImage();
+        EXPECT_EQ(rgbOf(r->transcolor->color()), screen.pixel(0, 0) & 0xFFFFFFu) << at.x();
+    }
+    EXPECT_NE(rgbOf(r->transcolor->color()), 0xFF0000u);
+}
