@@ -4,6 +4,8 @@
 #include <QFont>
 
 #include "load/forms.h"
+#include "toolkit/clipboard.h"
+#include "toolkit/metafile.h"
 #include "load/loadcut.h"
 #include "load/resizehost.h"
 #include "version/zelvano.h"
@@ -20,6 +22,11 @@ void setUpApplication(QApplication& app)
     QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
     font.setPixelSize(12);
     app.setFont(font);
+
+    // Metafiles on the clipboard go through the same player as metafile files.
+    setClipboardMetafileReader([](ByteView data, const QString& mimeType) {
+        return mimeType.contains(QStringLiteral("wmf"), Qt::CaseInsensitive) ? readWmf(data) : readEmf(data);
+    });
 }
 
 ProgramWindows::ProgramWindows() = default;

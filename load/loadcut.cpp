@@ -367,7 +367,7 @@ void Tloadcut::bindEvents()
 
     connect(Loadpic, &QPushButton::clicked, this, [this] { selectload(Loadpic); });
     connect(resizeon, &QPushButton::clicked, this, &Tloadcut::resizeonClick);
-    connect(savepic, &QPushButton::clicked, this, &Tloadcut::savepicClick);
+    connect(savepic, &QPushButton::clicked, this, [this] { savepicClick(savepic); });
 
     // Each field is applied when the focus leaves it, on Enter, and after
     // each step of its spin buttons.
@@ -449,9 +449,9 @@ void Tloadcut::bindEvents()
 
     connect(loadmenu, &QAction::triggered, this, [this] { selectload(loadmenu); });
     connect(reloadmenu, &QAction::triggered, this, [this] { selectload(reloadmenu); });
-    connect(cutsavemenu, &QAction::triggered, this, &Tloadcut::savepicClick);
+    connect(cutsavemenu, &QAction::triggered, this, [this] { savepicClick(cutsavemenu); });
     connect(resizemenu, &QAction::triggered, this, &Tloadcut::resizeonClick);
-    connect(cutmenu, &QAction::triggered, this, &Tloadcut::savepicClick);
+    connect(cutmenu, &QAction::triggered, this, [this] { savepicClick(cutmenu); });
     connect(Pastemenu, &QAction::triggered, this, &Tloadcut::PastemenuClick);
     connect(Copymenu, &QAction::triggered, this, &Tloadcut::CopymenuClick);
     connect(Hflip, &QAction::triggered, this, &Tloadcut::HflipClick);
@@ -847,10 +847,6 @@ void Tloadcut::UpDownYClick() { sizeyon(); }
 void Tloadcut::UpDownybClick() { edgeybon(); }
 
 // ---------------------------------------------------------------------------
-// Cut and save, clipboard and flips (to come)
+// Mouse selection is in mouse.cpp, edge buttons and rulers in rulers.cpp, cut and
+// save in cutsave.cpp, clipboard and flips in clipboardflip.cpp.
 
-void Tloadcut::savepicClick() {}
-void Tloadcut::PastemenuClick() {}
-void Tloadcut::CopymenuClick() {}
-void Tloadcut::HflipClick() {}
-void Tloadcut::VflipClick() {}

@@ -236,7 +236,12 @@ public:
     void viewScrolled();
 
     // --- Cut and save, clipboard and flips. ---
-    void savepicClick();
+    // The cut-and-save button, its menu item and the cut-out item: the cut
+    // area is cropped in place when Ctrl is held for the click, key or
+    // shortcut that sent the command (Ctrl+S always) or when the sender is
+    // `cutmenu`; otherwise it is saved through `SaveDialog1`. An empty area
+    // is refused with an error and nothing changes.
+    void savepicClick(QObject* sender);
     void PastemenuClick();
     void CopymenuClick();
     void HflipClick();

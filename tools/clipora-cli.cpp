@@ -1,6 +1,8 @@
 // clipora-cli: reads and writes pictures with Clipora's own readers and
 // writers, for scripts and for checking results from outside the window.
 
+#include <QGuiApplication>
+
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -153,7 +155,7 @@ void printUsage(std::FILE* to)
     std::fprintf(to, "usage: clipora-cli COMMAND ...\n");
     for (const Command& c : commands)
         std::fprintf(to, "  clipora-cli %s\n", c.usage);
-    std::fprintf(to, "IN is read by its extension (bmp, ico, jpg, jpeg, gif, png); OUT is written by its\n"
+    std::fprintf(to, "IN is read by its extension (bmp, ico, wmf, emf, jpg, jpeg, gif, png); OUT is written by its\n"
                      "extension (bmp, jpg, gif, png). JPEG quality defaults to 100.\n"
                      "resize enlarges when no side shrinks and reduces otherwise. rotate turns clockwise by\n"
                      "DEGREE + HUNDREDTHS / 100 degrees into the size that holds the turned picture; the gap\n"
@@ -169,6 +171,11 @@ int main(int argc, char* argv[])
         printUsage(argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
     }
+    // Fonts (for the text of metafiles) need a GUI application; no window is shown.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    QGuiApplication application(qtArgc, argv);
     const std::vector<std::string> words(argv + 2, argv + argc);
     for (const Command& c : commands) {
         if (c.name != std::string(argv[1]))

@@ -4,6 +4,7 @@
 
 #include "imaging/codecs.h"
 #include "imaging/errors.h"
+#include "imaging/fileio.h"
 #include "imaging/limits.h"
 #include "tests/support/testsupport.h"
 
@@ -75,4 +76,16 @@ TEST(SizeLimits, TheLimitAdmitsHundredMegapixelPhotos)
     EXPECT_NO_THROW(checkPictureSize(100000, 1));
     EXPECT_THROW(checkPictureSize(100001, 1), ImagingError);
     EXPECT_THROW(checkPictureSize(20000, 20000), ImagingError);
+}
+
+// Found by fuzzing: 169 bytes of arithmetic-coded data that declare 257 by
+// 65282 pixels. Within the limits, so it decodes (to mostly grey), in well
+// under a second; the fuzzer flagged it only for its time under sanitizers.
+TEST(SizeLimits, TinyArithmeticJpegWithALargeDeclaredSizeDecodes)
+{
+    const Bytes file = readFileBytes(std::string(CLIPORA_TEST_DATA) + "/jpeg-arithmetic-169-bytes-16mp.jpg");
+    ASSERT_EQ(file.size(), 169u);
+    const Picture p = decodeJpeg(file);
+    EXPECT_EQ(p.width(), 257);
+    EXPECT_EQ(p.height(), 65282);
 }

@@ -159,11 +159,6 @@ public:
         const QPoint origin = w->mainimage->pos();
         return {origin.x() + a.xl - 1, origin.y() + a.yu - 1, a.xr - a.xl + 2, a.yb - a.yu + 2};
     }
-    bool noControlHasFocus() const
-    {
-        QWidget* focus = QApplication::focusWidget();
-        return focus == nullptr || focus == w;
-    }
 
     TempDir dir;
     ErrorBoxRecorder errors;

@@ -103,21 +103,6 @@ TEST_F(MouseSelection, CtrlDragGivesTheAreaBetweenPressAndReleaseWithinThePictur
     EXPECT_TRUE(errors.texts.isEmpty()) << errors.texts.join(' ').toStdString();
 }
 
-TEST_F(MouseSelection, MarkerFollowsADrawingDragOnEitherSideOfThePress)
-{
-    typeArea({0, 1, 0, 1});
-    press(w->mainimage, {50, 40}, Qt::LeftButton, Qt::ControlModifier);
-    EXPECT_TRUE(w->drawing);
-    moveTo(w->mainimage, {60, 45});
-    EXPECT_EQ(marker(), markerFor({50, 61, 40, 46}));
-    moveTo(w->mainimage, {30, 20});
-    EXPECT_EQ(marker(), markerFor({30, 49, 20, 39}));
-    // Fields and rulers wait for the release.
-    EXPECT_EQ(area(), (Area{0, 1, 0, 1}));
-    release(w->mainimage, {30, 20}, Qt::LeftButton, Qt::ControlModifier);
-    EXPECT_EQ(area(), (Area{30, 49, 20, 39}));
-}
-
 TEST_F(MouseSelection, DragOnTheMarkerMovesTheAreaAndStopsAtEachBorder)
 {
     struct Case {

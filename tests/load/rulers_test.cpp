@@ -2,7 +2,10 @@
 // whole-area move of a focused ruler, the four edge-move modes with their
 // guide line, and the scroll positions they centre and restore.
 
+#include <QDropEvent>
+#include <QMimeData>
 #include <QScrollBar>
+#include <QUrl>
 
 #include <functional>
 
@@ -183,6 +186,36 @@ TEST_F(Rulers, WholeAreaMoveWithAWidthLargerThanThePictureEndsInsideIt)
     EXPECT_EQ(w->sizex->text(), QStringLiteral("300"));
     EXPECT_EQ(marker(), markerFor({0, 300, 40, 140}));
     EXPECT_TRUE(errors.texts.isEmpty());
+}
+
+// Dropping a narrower picture while the ruler holds the focus lowers the
+// ruler's maximum below its thumb: the whole-area handling runs inside the
+// load with the old width in the field, larger than the new picture.
+TEST_F(Rulers, NarrowerPictureDroppedWhileTheRulerHasTheFocusLoadsWithTheAreaInside)
+{
+    const std::string narrow = dir.file("narrow.bmp");
+    test::writeBytes(narrow, encodeBmp(test::photoLike(120, 90, 3)));
+    for (const bool autoreset : {true, false}) {
+        SCOPED_TRACE(autoreset ? "reset on load" : "area kept on load");
+        loadPicture(300, 200);
+        if (w->autoreset->isChecked() != autoreset)
+            w->autoreset->trigger();
+        focusRuler(w->areax);
+        ASSERT_TRUE(w->areax->hasFocus());
+
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(narrow))});
+        QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w, &enter);
+        QDropEvent drop(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w, &drop);
+
+        ASSERT_EQ(w->picwidth, 120);
+        EXPECT_EQ(area(), (Area{0, 120, 0, 90}));
+        EXPECT_EQ(fieldTexts(), test::CutAreaWindow::fieldTextsFor({0, 120, 0, 90}));
+        EXPECT_EQ(marker(), markerFor({0, 120, 0, 90}));
+    }
+    EXPECT_TRUE(errors.texts.isEmpty()) << errors.texts.join(' ').toStdString();
 }
 
 TEST_F(Rulers, LeavingTheRulerEndsTheEdgeModeWithTheThumbBackInTheMiddle)
