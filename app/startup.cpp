@@ -7,6 +7,7 @@
 #include "toolkit/clipboard.h"
 #include "toolkit/metafile.h"
 #include "load/loadcut.h"
+#include "load/resizehost.h"
 #include "version/zelvano.h"
 #include "zoom/resize.h"
 
@@ -49,6 +50,8 @@ std::unique_ptr<ProgramWindows> createWindows()
     forms::loadcut = windows->loadcut.get();
     windows->resize = std::make_unique<Tresize>();
     windows->resize->setAttribute(Qt::WA_QuitOnClose, false);
+    // The dialog reaches the main window through this.
+    windows->resize->setHost(std::make_unique<LoadcutResizeHost>(*windows->loadcut));
     forms::resize = windows->resize.get();
     windows->zelvano = std::make_unique<Tzelvano>();
     windows->zelvano->setAttribute(Qt::WA_QuitOnClose, false);
