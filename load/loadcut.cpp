@@ -1,3 +1,4 @@
+#include "toolkit/widgetstyle.h"
 #include "loadcut.h"
 
 #include <QAction>
@@ -42,24 +43,6 @@ using namespace clipora;
 
 namespace {
 
-const QColor kBlue(0, 0, 255);  // the x axis
-const QColor kRed(255, 0, 0);   // the y axis
-
-// The window's font at another pixel size.
-void setPixelSize(QWidget* widget, int pixels)
-{
-    QFont font = widget->font();
-    font.setPixelSize(pixels);
-    widget->setFont(font);
-}
-
-void setTextColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(role, colour);
-    widget->setPalette(palette);
-}
-
 QLabel* makeLabel(const char* name, const QString& caption, QWidget* parent)
 {
     auto* label = new QLabel(caption, parent);
@@ -71,7 +54,7 @@ QLabel* makeLabel(const char* name, const QString& caption, QWidget* parent)
 void makeWhite(QLabel* label)
 {
     label->setAutoFillBackground(true);
-    setTextColour(label, QPalette::Window, Qt::white);
+    setPaletteColour(label, QPalette::Window, Qt::white);
 }
 
 QPushButton* makeButton(const char* name, const QString& caption, QWidget* parent)
@@ -215,7 +198,7 @@ void Tloadcut::buildControls()
     Label1->setGeometry(4, 42, 64, 20);
     originx = makeLabel("originx", QStringLiteral("X : 300"), client);
     makeWhite(originx);
-    setTextColour(originx, QPalette::WindowText, kBlue);
+    setPaletteColour(originx, QPalette::WindowText, xAxisColour);
     setPixelSize(originx, 16);
     originx->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     originx->setGeometry(74, 42, 72, 20);
@@ -226,11 +209,11 @@ void Tloadcut::buildControls()
     UpDownxl = makeSpin("UpDownxl", Qt::Horizontal, edgexl, 2000, 1, client);
     UpDownxl->setGeometry(264, 40, 30, 24);
     Label2 = makeLabel("Label2", QStringLiteral("横サイズ"), client);
-    setTextColour(Label2, QPalette::WindowText, kBlue);
+    setPaletteColour(Label2, QPalette::WindowText, xAxisColour);
     setPixelSize(Label2, 13);
     Label2->setGeometry(300, 44, 56, 16);
     sizex = makeField("sizex", QStringLiteral("0"), QStringLiteral("横サイズ"), client);
-    setTextColour(sizex, QPalette::Text, kBlue);
+    setPaletteColour(sizex, QPalette::Text, xAxisColour);
     sizex->setGeometry(358, 40, 48, 24);
     UpDownX = makeSpin("UpDownX", Qt::Horizontal, sizex, 2000, 1, client);
     UpDownX->setGeometry(406, 40, 30, 24);
@@ -244,7 +227,7 @@ void Tloadcut::buildControls()
     // Band left of the picture.
     originy = makeLabel("originy", QStringLiteral("Y : 230"), client);
     makeWhite(originy);
-    setTextColour(originy, QPalette::WindowText, kRed);
+    setPaletteColour(originy, QPalette::WindowText, yAxisColour);
     setPixelSize(originy, 16);
     originy->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     originy->setGeometry(2, 76, 68, 20);
@@ -255,11 +238,11 @@ void Tloadcut::buildControls()
     UpDownyu = makeSpin("UpDownyu", Qt::Vertical, edgeyu, 100, -1, client);
     UpDownyu->setGeometry(52, 132, 16, 24);
     Label3 = makeLabel("Label3", QStringLiteral("縦サイズ"), client);
-    setTextColour(Label3, QPalette::WindowText, kRed);
+    setPaletteColour(Label3, QPalette::WindowText, yAxisColour);
     setPixelSize(Label3, 13);
     Label3->setGeometry(4, 162, 64, 16);
     sizey = makeField("sizey", QStringLiteral("0"), QStringLiteral("縦サイズ"), client);
-    setTextColour(sizey, QPalette::Text, kRed);
+    setPaletteColour(sizey, QPalette::Text, yAxisColour);
     sizey->setGeometry(4, 180, 48, 24);
     UpDownY = makeSpin("UpDownY", Qt::Vertical, sizey, 100, -1, client);
     UpDownY->setGeometry(52, 180, 16, 24);

@@ -37,33 +37,7 @@ Picture pictureFromImage(const QImage& source)
 {
     if (source.isNull() || source.width() <= 0 || source.height() <= 0)
         throw ImagingError(messages::invalidBitmap);
-    checkPictureSize(source.width(), source.height());
-    const bool transparent = source.hasAlphaChannel();
-    const QImage image = source.convertToFormat(transparent ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-    Picture picture;
-    picture.pixels = Bitmap24(image.width(), image.height());
-    if (transparent)
-        picture.alpha.resize(static_cast<std::size_t>(image.width()) * image.height());
-    bool opaque = true;
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* src = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        std::uint8_t* dst = picture.pixels.row(y);
-        for (int x = 0; x < image.width(); ++x) {
-            dst[3 * x] = static_cast<std::uint8_t>(qBlue(src[x]));
-            dst[3 * x + 1] = static_cast<std::uint8_t>(qGreen(src[x]));
-            dst[3 * x + 2] = static_cast<std::uint8_t>(qRed(src[x]));
-        }
-        if (transparent) {
-            std::uint8_t* cover = picture.alpha.data() + static_cast<std::size_t>(y) * image.width();
-            for (int x = 0; x < image.width(); ++x) {
-                cover[x] = static_cast<std::uint8_t>(qAlpha(src[x]));
-                opaque = opaque && cover[x] == 255;
-            }
-        }
-    }
-    if (opaque)
-        picture.alpha.clear();
-    return picture;
+    return clipora::pictureFromImage(source, PictureKind::Bitmap);
 }
 
 // A raster type other than the ones we decode ourselves, read by Qt's

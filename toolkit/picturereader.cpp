@@ -58,6 +58,32 @@ void checkBitmapComplete(ByteView file)
     }
 }
 
+QImage readWithQt(ByteView file, const char* format, const char* invalidMessage)
+{
+    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()),
+                                               static_cast<qsizetype>(file.size()));
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    reader.setDecideFormatFromContent(false);
+    reader.setAutoTransform(false);
+    const QSize size = reader.size();
+    if (size.isValid())
+        checkPictureSize(size.width(), size.height());
+    QImage image = reader.read();
+    if (image.isNull() || image.width() <= 0 || image.height() <= 0)
+        throw ImagingError(invalidMessage);
+    return image;
+}
+
+std::string lower(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+}  // namespace
+
 Picture pictureFromImage(const QImage& source, PictureKind kind)
 {
     checkPictureSize(source.width(), source.height());
@@ -86,32 +112,6 @@ Picture pictureFromImage(const QImage& source, PictureKind kind)
         picture.alpha.clear();
     return picture;
 }
-
-QImage readWithQt(ByteView file, const char* format, const char* invalidMessage)
-{
-    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()),
-                                               static_cast<qsizetype>(file.size()));
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, format);
-    reader.setDecideFormatFromContent(false);
-    reader.setAutoTransform(false);
-    const QSize size = reader.size();
-    if (size.isValid())
-        checkPictureSize(size.width(), size.height());
-    QImage image = reader.read();
-    if (image.isNull() || image.width() <= 0 || image.height() <= 0)
-        throw ImagingError(invalidMessage);
-    return image;
-}
-
-std::string lower(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
-}  // namespace
 
 std::string fileExtension(const std::string& path)
 {

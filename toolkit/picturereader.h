@@ -4,6 +4,8 @@
 
 #include <string>
 
+class QImage;
+
 #include "imaging/codecs.h"
 #include "imaging/picture.h"
 
@@ -18,6 +20,11 @@ std::string fileExtension(const std::string& path);
 // user's message: an unsupported extension, a file that cannot be opened,
 // or content that is not a valid picture of its kind.
 Picture readPictureFile(const std::string& path);
+
+// A picture from a Qt image: its pixels and, when it has an alpha channel
+// that is not opaque everywhere, its transparency. Throws ImagingError for a
+// picture over the size limits.
+Picture pictureFromImage(const QImage& image, PictureKind kind);
 
 // The bitmap and icon readers on a file already in memory.
 Picture readBmp(ByteView file);

@@ -1,3 +1,4 @@
+#include "toolkit/widgetstyle.h"
 #include "resize.h"
 
 #include <QCheckBox>
@@ -46,23 +47,6 @@ QColor colourOf(std::uint32_t value)
 }  // namespace clipora::zoom
 
 namespace {
-
-const QColor kBlue(0, 0, 255);  // the x axis
-const QColor kRed(255, 0, 0);   // the y axis
-
-void setPixelSize(QWidget* widget, int pixels)
-{
-    QFont font = widget->font();
-    font.setPixelSize(pixels);
-    widget->setFont(font);
-}
-
-void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(role, colour);
-    widget->setPalette(palette);
-}
 
 template <typename T>
 T* named(T* widget, const char* name, const QRect& place)
@@ -203,13 +187,13 @@ void Tresize::setHost(std::unique_ptr<ResizeHost> host)
 void Tresize::buildControls()
 {
     originx = makeLabel("originx", QStringLiteral("X : "), {8, 4, 23, 16}, this);
-    setColour(originx, QPalette::WindowText, kBlue);
+    setPaletteColour(originx, QPalette::WindowText, xAxisColour);
     originy = makeLabel("originy", QStringLiteral("Y : "), {8, 36, 22, 16}, this);
-    setColour(originy, QPalette::WindowText, kRed);
+    setPaletteColour(originy, QPalette::WindowText, yAxisColour);
     for (QLabel* label : {originx, originy}) {
         setPixelSize(label, 16);
         label->setAutoFillBackground(true);
-        setColour(label, QPalette::Window, Qt::white);
+        setPaletteColour(label, QPalette::Window, Qt::white);
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     }
     Image1 = makeLabel("Image1", QString(), {74, 10, 60, 46}, this);
@@ -230,9 +214,9 @@ void Tresize::buildControls()
 
     goresize = makeButton("goresize", QStringLiteral("プレビュー"), {8, 156, 65, 24}, this);
     newsizex = makeField("newsizex", QStringLiteral("1"), QStringLiteral("横サイズ"), {136, 4, 40, 24}, this);
-    setColour(newsizex, QPalette::Text, kBlue);
+    setPaletteColour(newsizex, QPalette::Text, xAxisColour);
     newsizey = makeField("newsizey", QStringLiteral("1"), QStringLiteral("縦サイズ"), {136, 36, 40, 24}, this);
-    setColour(newsizey, QPalette::Text, kRed);
+    setPaletteColour(newsizey, QPalette::Text, yAxisColour);
     UpDownX = makeSpin("UpDownX", newsizex, 1, 2000, 1, 1, {176, 4, 16, 24}, this);
     UpDownY = makeSpin("UpDownY", newsizey, 1, 2000, 1, 1, {176, 36, 16, 24}, this);
     okey = makeButton("okey", QStringLiteral("決定"), {216, 156, 65, 24}, this);
