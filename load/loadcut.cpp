@@ -13,6 +13,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QUrl>
@@ -366,7 +367,7 @@ void Tloadcut::bindEvents()
 
     connect(Loadpic, &QPushButton::clicked, this, [this] { selectload(Loadpic); });
     connect(resizeon, &QPushButton::clicked, this, &Tloadcut::resizeonClick);
-    connect(savepic, &QPushButton::clicked, this, &Tloadcut::savepicClick);
+    connect(savepic, &QPushButton::clicked, this, [this] { savepicClick(savepic); });
 
     // Each field is applied when the focus leaves it, on Enter, and after
     // each step of its spin buttons.
@@ -406,6 +407,8 @@ void Tloadcut::bindEvents()
 
     connect(view, &ScrollBox::canResize, this, &Tloadcut::viewCanResize);
     connect(view, &ScrollBox::clicked, this, &Tloadcut::outfocus);
+    connect(view->horizontalScrollBar(), &QScrollBar::valueChanged, this, &Tloadcut::viewScrolled);
+    connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, &Tloadcut::viewScrolled);
 
     connect(mainimage, &ImageControl::mouseDown, this, &Tloadcut::mainimageMouseDown);
     connect(mainimage, &ImageControl::mouseMove, this, &Tloadcut::mainimageMouseMove);
@@ -446,9 +449,9 @@ void Tloadcut::bindEvents()
 
     connect(loadmenu, &QAction::triggered, this, [this] { selectload(loadmenu); });
     connect(reloadmenu, &QAction::triggered, this, [this] { selectload(reloadmenu); });
-    connect(cutsavemenu, &QAction::triggered, this, &Tloadcut::savepicClick);
+    connect(cutsavemenu, &QAction::triggered, this, [this] { savepicClick(cutsavemenu); });
     connect(resizemenu, &QAction::triggered, this, &Tloadcut::resizeonClick);
-    connect(cutmenu, &QAction::triggered, this, &Tloadcut::savepicClick);
+    connect(cutmenu, &QAction::triggered, this, [this] { savepicClick(cutmenu); });
     connect(Pastemenu, &QAction::triggered, this, &Tloadcut::PastemenuClick);
     connect(Copymenu, &QAction::triggered, this, &Tloadcut::CopymenuClick);
     connect(Hflip, &QAction::triggered, this, &Tloadcut::HflipClick);
@@ -844,30 +847,6 @@ void Tloadcut::UpDownYClick() { sizeyon(); }
 void Tloadcut::UpDownybClick() { edgeybon(); }
 
 // ---------------------------------------------------------------------------
-// Mouse selection on the picture (to come)
+// Mouse selection is in mouse.cpp, edge buttons and rulers in rulers.cpp, cut and
+// save in cutsave.cpp, clipboard and flips in clipboardflip.cpp.
 
-void Tloadcut::mainimageMouseDown(const QPoint&, Qt::MouseButton, Qt::KeyboardModifiers) {}
-void Tloadcut::mainimageMouseMove(const QPoint&, Qt::MouseButtons, Qt::KeyboardModifiers) {}
-void Tloadcut::mainimageMouseUp(const QPoint&, Qt::MouseButton, Qt::KeyboardModifiers) {}
-void Tloadcut::shotMouseDown(ShapeRect*, const QPoint&, Qt::MouseButton, Qt::KeyboardModifiers) {}
-void Tloadcut::shotMouseMove(ShapeRect*, const QPoint&, Qt::MouseButtons, Qt::KeyboardModifiers) {}
-void Tloadcut::shotMouseUp(ShapeRect*, const QPoint&, Qt::MouseButton, Qt::KeyboardModifiers) {}
-
-// ---------------------------------------------------------------------------
-// Edge buttons and rulers (to come)
-
-void Tloadcut::areaxtick() {}
-void Tloadcut::areaytick() {}
-void Tloadcut::areaxEnter() {}
-void Tloadcut::areaxExit() {}
-void Tloadcut::areayEnter() {}
-void Tloadcut::areayExit() {}
-void Tloadcut::XLRClick() {}
-void Tloadcut::XLRMouseDown() {}
-void Tloadcut::YUBClick() {}
-void Tloadcut::YUBMouseDown() {}
-
-// ---------------------------------------------------------------------------
-// Cut and save, clipboard and flips (to come)
-
-void Tloadcut::savepicClick() {}

@@ -232,9 +232,16 @@ public:
     void XLRMouseDown();
     void YUBClick();
     void YUBMouseDown();
+    // The view scrolled: the picture's origin follows the picture.
+    void viewScrolled();
 
     // --- Cut and save, clipboard and flips. ---
-    void savepicClick();
+    // The cut-and-save button, its menu item and the cut-out item: the cut
+    // area is cropped in place when Ctrl is held for the click, key or
+    // shortcut that sent the command (Ctrl+S always) or when the sender is
+    // `cutmenu`; otherwise it is saved through `SaveDialog1`. An empty area
+    // is refused with an error and nothing changes.
+    void savepicClick(QObject* sender);
     void PastemenuClick();
     void CopymenuClick();
     void HflipClick();
@@ -259,4 +266,13 @@ private:
 
     bool created_ = false;
     QPointer<QWidget> enteredControl_;  // the control whose enter ran last, until it exits
+
+    // Mouse selection (mouse.cpp).
+    // Whether the resize dialog's colour-pick button is down.
+    bool transpickDown() const;
+    void startDrawing(int px, int py);
+    void drawTo(int px, int py);
+    void finishDrawing(int px, int py);
+    void finishMoving();
+    void pickColour(int px, int py);
 };

@@ -12,6 +12,7 @@
 #include "imaging/errors.h"
 #include "imaging/fileio.h"
 #include "imaging/limits.h"
+#include "metafile.h"
 
 namespace clipora {
 
@@ -147,8 +148,10 @@ Picture readPictureFile(const std::string& path)
         reader = decodeGif;
     else if (kind == "png")
         reader = decodePng;
-    else if (kind == "wmf" || kind == "emf")
-        throw ImagingError(formatMessage("メタファイル (.%s) の読み込みには対応していません", extension));
+    else if (kind == "wmf")
+        reader = readWmf;
+    else if (kind == "emf")
+        reader = readEmf;
     else
         throw ImagingError(formatMessage(messages::unsupportedExtension, extension));
     const std::vector<std::uint8_t> bytes = readFileBytes(path);

@@ -1,0 +1,247 @@
+// The rulers and the four edge buttons. With no edge button of its axis
+// down, a ruler's thumb moves the whole area along that axis, its size kept
+// (whole-area mode). "左端移動"/"右端移動" (XL, XR) and "上端移動"/"下端移動"
+// (YU, YB) put a ruler into an edge-move mode: the thumb then moves that one
+// edge, the guide line `beam` marks it across the picture (blue for x, red
+// for y) and the view scrolls to centre it. A mode ends when its ruler loses
+// the focus or a button of the other axis is clicked.
+//
+// A thumb assignment runs the ruler's change handling inside the assignment;
+// the steps below rely on that nesting when they put the thumb back within
+// bounds. The handling acts only while the ruler holds the keyboard focus.
+
+#include "loadcut.h"
+
+#include <QColor>
+
+#include <algorithm>
+
+#include "load/areahelpers.h"
+#include "toolkit/conversions.h"
+#include "toolkit/editfield.h"
+#include "toolkit/imagecontrol.h"
+#include "toolkit/scrollbox.h"
+#include "toolkit/shaperect.h"
+#include "toolkit/speedbutton.h"
+#include "toolkit/spinbuttons.h"
+#include "toolkit/trackbar.h"
+
+using namespace clipora;
+
+namespace {
+
+// The thumb's centre stands this many pixels after the ruler's start plus
+// its position: with the ruler 13 pixels before the picture's edge, position
+// p stands over picture column (row) p.
+constexpr int kThumbOffset = 13;
+
+// One axis of the cut area as the ruler handling sees it: x with areax,
+// edgexl, sizex, edgexr, XL, XR, picwidth, imgleft and the horizontal scroll
+// position; y with their twins. Everything is read live from the window.
+class Axis {
+public:
+    Axis(Tloadcut& w, Qt::Orientation orientation) : w_(w), x_(orientation == Qt::Horizontal) {}
+
+    Axis other() const { return Axis(w_, x_ ? Qt::Vertical : Qt::Horizontal); }
+
+    TrackBar* ruler() const { return x_ ? w_.areax : w_.areay; }
+    EditField* lowField() const { return x_ ? w_.edgexl : w_.edgeyu; }
+    EditField* sizeField() const { return x_ ? w_.sizex : w_.sizey; }
+    EditField* highField() const { return x_ ? w_.edgexr : w_.edgeyb; }
+    SpeedButton* lowButton() const { return x_ ? w_.XL : w_.YU; }
+    SpeedButton* highButton() const { return x_ ? w_.XR : w_.YB; }
+    SpinButtons* sizeSpin() const { return x_ ? w_.UpDownX : w_.UpDownY; }
+    bool edgeMode() const { return lowButton()->isChecked() || highButton()->isChecked(); }
+
+    int picSize() const { return x_ ? w_.picwidth : w_.picheight; }
+    int origin() const { return x_ ? w_.imgleft : w_.imgtop; }
+    QColor guideColour() const { return x_ ? QColor(0, 0, 255) : QColor(255, 0, 0); }
+
+    int scroll() const { return x_ ? w_.view->scrollX() : w_.view->scrollY(); }
+    void setScroll(int position) const { x_ ? w_.view->setScrollX(position) : w_.view->setScrollY(position); }
+    int& rememberedScroll() const { return x_ ? w_.scrollx : w_.scrolly; }
+    int viewLength() const { return x_ ? w_.view->width() : w_.view->height(); }
+    int rulerStart() const { return x_ ? ruler()->x() : ruler()->y(); }
+
+    // A widget's place and extent along this axis.
+    int startOf(const QWidget* widget) const { return x_ ? widget->x() : widget->y(); }
+    void setStartOf(QWidget* widget, int start) const
+    {
+        widget->move(x_ ? QPoint(start, widget->y()) : QPoint(widget->x(), start));
+    }
+    void setLengthOf(QWidget* widget, int length) const
+    {
+        widget->resize(x_ ? QSize(length, widget->height()) : QSize(widget->width(), length));
+    }
+
+private:
+    Tloadcut& w_;
+    bool x_;
+};
+
+// The size field read strictly for the whole-area move, kept within 0 and
+// the picture size: a larger number would push the area out at both ends at
+// once, a negative one would make its edges cross. A number brought within
+// those bounds is written back, so that the field shows the area's size.
+int wholeAreaSize(const Axis& axis)
+{
+    const int typed = toIntStrict(axis.sizeField()->text());
+    const int size = std::clamp(typed, 0, std::max(0, axis.picSize()));
+    if (size != typed)
+        axis.sizeField()->setText(intText(size));
+    return size;
+}
+
+// The thumb is the middle of the area: the whole area moves, its size kept,
+// and is pushed back inside the picture at either end.
+void wholeAreaStep(Tloadcut& w, const Axis& axis)
+{
+    if (axis.scroll() != axis.rememberedScroll())
+        axis.setScroll(axis.rememberedScroll());
+    TrackBar* ruler = axis.ruler();
+    const int s = wholeAreaSize(axis);
+    ruler->setSelStart(ruler->position() - floorHalf(s));
+    if (ruler->selStart() < 0) {
+        ruler->setSelStart(0);
+        ruler->setPosition(floorHalf(s) + ruler->selStart());
+    }
+    ruler->setSelEnd(s + ruler->selStart());
+    if (ruler->selEnd() > axis.picSize()) {
+        ruler->setSelEnd(axis.picSize());
+        ruler->setSelStart(axis.picSize() - s);
+        ruler->setPosition(floorHalf(s) + ruler->selStart());
+    }
+    axis.lowField()->setText(intText(ruler->selStart()));
+    axis.highField()->setText(intText(ruler->selEnd()));
+    axis.setStartOf(w.shot, ruler->selStart() + axis.origin() - 1);
+    axis.setLengthOf(w.shot, s + 2);
+}
+
+// The thumb is the column (row) of the marker's outline before the area; the
+// area keeps at least one pixel.
+void lowEdgeStep(Tloadcut& w, const Axis& axis)
+{
+    TrackBar* ruler = axis.ruler();
+    if (ruler->position() + 1 >= ruler->selEnd())
+        ruler->setPosition(ruler->selEnd() - 2);
+    axis.setStartOf(w.beam, ruler->position() + axis.origin());
+    ruler->setSelStart(ruler->position() + 1);
+    axis.lowField()->setText(intText(ruler->selStart()));
+    axis.sizeField()->setText(intText(ruler->selEnd() - ruler->selStart()));
+    axis.setStartOf(w.shot, axis.startOf(w.beam));
+    axis.setLengthOf(w.shot, ruler->selEnd() - ruler->selStart() + 2);
+}
+
+// The thumb is the column (row) of the marker's outline after the area; the
+// area keeps at least one pixel.
+void highEdgeStep(Tloadcut& w, const Axis& axis)
+{
+    TrackBar* ruler = axis.ruler();
+    if (ruler->selStart() >= ruler->position())
+        ruler->setPosition(ruler->selStart() + 1);
+    axis.setStartOf(w.beam, ruler->position() + axis.origin());
+    ruler->setSelEnd(ruler->position());
+    axis.highField()->setText(intText(ruler->selEnd()));
+    axis.sizeField()->setText(intText(ruler->selEnd() - ruler->selStart()));
+    axis.setLengthOf(w.shot, ruler->selEnd() - ruler->selStart() + 2);
+}
+
+void rulerChanged(Tloadcut& w, const Axis& axis)
+{
+    if (!axis.ruler()->hasFocus())
+        return;
+    if (!axis.lowButton()->isChecked() && !axis.highButton()->isChecked())
+        wholeAreaStep(w, axis);
+    if (axis.lowButton()->isChecked())
+        lowEdgeStep(w, axis);
+    if (axis.highButton()->isChecked())
+        highEdgeStep(w, axis);
+}
+
+// The ruler lost the focus: an edge-move mode of its axis ends, the thumb
+// goes back to the middle of the area (no change handling runs, the ruler
+// no longer has the focus) and the guide line is hidden.
+void rulerExit(Tloadcut& w, const Axis& axis)
+{
+    if (!axis.edgeMode())
+        return;
+    axis.lowButton()->setChecked(false);
+    axis.highButton()->setChecked(false);
+    axis.ruler()->setTickMarks(TrackBar::TickMarks::BothSides);
+    axis.ruler()->setPosition(axis.ruler()->selStart() + floorHalf(toIntStrict(axis.sizeField()->text())));
+    w.beam->hide();
+    w.beam->setGeometry(w.imgleft - 1, w.imgtop - 1, 1, 1);
+}
+
+// A press on an edge button of the axis, before the button toggles: a
+// running edge-move mode of the axis ends through the ruler's exit.
+void edgeButtonPressed(const Axis& axis)
+{
+    if (axis.ruler()->hasFocus())
+        axis.sizeSpin()->setFocus();
+}
+
+// An edge button of the axis was clicked and is down: the thumb goes to that
+// edge of the marker's outline, the guide line appears there, a mode of the
+// other axis ends, the ruler takes the focus and the view scrolls to centre
+// the thumb.
+void edgeButtonClicked(Tloadcut& w, const Axis& axis)
+{
+    TrackBar* ruler = axis.ruler();
+    if (axis.lowButton()->isChecked()) {
+        axis.setStartOf(w.beam, ruler->selStart() + axis.origin() - 1);
+        ruler->setPosition(ruler->selStart() - 1);
+    } else {
+        axis.setStartOf(w.beam, ruler->selEnd() + axis.origin());
+        ruler->setPosition(ruler->selEnd());
+    }
+    const Axis across = axis.other();
+    axis.setLengthOf(w.beam, 1);
+    across.setStartOf(w.beam, across.origin());
+    across.setLengthOf(w.beam, across.picSize());
+    w.beam->setPenColor(axis.guideColour());
+    w.beam->show();
+
+    // The group has just released the other axis's button. That ruler still
+    // has the focus, so putting its thumb back to the middle runs its
+    // whole-area handling: its scroll position comes back, its edges stay.
+    if (across.ruler()->hasFocus()) {
+        across.ruler()->setTickMarks(TrackBar::TickMarks::BothSides);
+        across.ruler()->setPosition(across.ruler()->selStart() +
+                                    floorHalf(toIntStrict(across.sizeField()->text())));
+    }
+
+    ruler->setTickMarks(TrackBar::TickMarks::BottomRight);
+    ruler->setFocus();
+
+    // The thumb's place in the view's content, from its place on screen and
+    // the current scroll position, less half the view.
+    axis.setScroll(axis.scroll() + axis.rulerStart() + ruler->position() + kThumbOffset -
+                   axis.viewLength() / 2);
+}
+
+}  // namespace
+
+void Tloadcut::areaxtick() { rulerChanged(*this, Axis(*this, Qt::Horizontal)); }
+void Tloadcut::areaytick() { rulerChanged(*this, Axis(*this, Qt::Vertical)); }
+
+void Tloadcut::areaxEnter() { scrollx = view->scrollX(); }
+void Tloadcut::areayEnter() { scrolly = view->scrollY(); }
+
+void Tloadcut::areaxExit() { rulerExit(*this, Axis(*this, Qt::Horizontal)); }
+void Tloadcut::areayExit() { rulerExit(*this, Axis(*this, Qt::Vertical)); }
+
+void Tloadcut::XLRMouseDown() { edgeButtonPressed(Axis(*this, Qt::Horizontal)); }
+void Tloadcut::YUBMouseDown() { edgeButtonPressed(Axis(*this, Qt::Vertical)); }
+
+void Tloadcut::XLRClick() { edgeButtonClicked(*this, Axis(*this, Qt::Horizontal)); }
+void Tloadcut::YUBClick() { edgeButtonClicked(*this, Axis(*this, Qt::Vertical)); }
+
+// The children of the view move as it scrolls: the picture's origin follows
+// the picture, so that the marker and the guide line placed from it stay on
+// the picture's pixels.
+void Tloadcut::viewScrolled()
+{
+    imgleft = mainimage->x();
+    imgtop = mainimage->y();
+}

@@ -1,0 +1,247 @@
+// The shipped computations against the plain pixel-by-pixel reference, on
+// random pictures, sizes, colours, rates and angles, for every
+// implementation this processor can run.
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/zoom/calc/calcsupport.h"
+#include "tests/zoom/calc/reference.h"
+#include "zoom/calc/kernels.h"
+#include "zoom/calc/zoomcalc.h"
+
+using namespace clipora;
+using namespace clipora::test;
+using clipora::zoom::detail::Isa;
+
+namespace {
+
+class MatchesReference : public ::testing::TestWithParam<Isa> {
+protected:
+    void SetUp() override
+    {
+        if (!zoom::detail::isaAvailable(GetParam()))
+            GTEST_SKIP() << "this processor cannot run it";
+        saved_ = zoom::detail::currentIsa();
+        zoom::detail::useIsa(GetParam());
+    }
+    void TearDown() override { zoom::detail::useIsa(saved_); }
+
+private:
+    Isa saved_ = Isa::portable;
+};
+
+// Random pictures of several kinds, some with areas of the colour `key`.
+struct Maker {
+    std::mt19937 random;
+    explicit Maker(unsigned seed) : random(seed) {}
+
+    int between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); }
+    bool chance(double p) { return std::bernoulli_distribution(p)(random); }
+
+    Bitmap24 picture(int w, int h, std::uint32_t& key)
+    {
+        Bitmap24 b;
+        switch (between(0, 3)) {
+        case 0: b = photoLike(w, h, random()); break;
+        case 1: b = randomBitmap(w, h, random()); break;
+        default: {  // few colours in blocks: every neighbour pattern occurs
+            const std::uint32_t palette[4] = {static_cast<std::uint32_t>(random() & 0xFFFFFF), 0x000000, 0xFFFFFF,
+                                              static_cast<std::uint32_t>(random() & 0xFFFFFF)};
+            const int block = between(1, 4);
+            std::vector<int> pick(static_cast<std::size_t>((w / block + 1) * (h / block + 1)));
+            for (int& p : pick)
+                p = between(0, 3);
+            b = Bitmap24(w, h);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    paint(b, x, y, palette[pick[static_cast<std::size_t>((y / block) * (w / block + 1) + x / block)]]);
+        }
+        }
+        key = chance(0.8) ? colourAt(b, between(0, w - 1), between(0, h - 1)) : random() & 0xFFFFFF;
+        if (chance(0.5)) {  // a rectangle of the key colour
+            const int x0 = between(0, w - 1), y0 = between(0, h - 1);
+            const int x1 = between(x0, w - 1), y1 = between(y0, h - 1);
+            for (int y = y0; y <= y1; ++y)
+                for (int x = x0; x <= x1; ++x)
+                    paint(b, x, y, key);
+        }
+        return b;
+    }
+
+    int rate()
+    {
+        static const int rates[] = {0, 1, 24, 25, 49, 50, 51, 75, 99, 100, 250, -1};
+        return chance(0.2) ? between(0, 100) : rates[between(0, 11)];
+    }
+};
+
+struct ProgressLog {
+    std::vector<int> progress;
+    zoom::Progress callback()
+    {
+        return [this](int p) { progress.push_back(p); };
+    }
+};
+
+std::string describe(const char* what, int w, int h, int nw, int nh, bool on, std::uint32_t key, int rate)
+{
+    std::ostringstream s;
+    s << what << " " << w << "x" << h << " -> " << nw << "x" << nh << (on ? " transparent " : " opaque ")
+      << std::hex << key << std::dec << " rate " << rate;
+    return s.str();
+}
+
+}  // namespace
+
+TEST_P(MatchesReference, Zoomup)
+{
+    Maker make(101);
+    for (int n = 0; n < 160; ++n) {
+        const int w = make.between(1, n < 120 ? 24 : 90), h = make.between(1, 20);
+        std::uint32_t key;
+        const Bitmap24 source = make.picture(w, h, key);
+        // Mostly enlargements, some with a side unchanged or shrinking.
+        const int nw = make.chance(0.85) ? make.between(w, 3 * w + 40) : make.between(1, w);
+        const int nh = make.chance(0.85) ? make.between(h, 3 * h + 5) : make.between(1, h);
+        const bool on = make.chance(0.7);
+        const int rate = make.rate();
+        Bitmap24 expected(nw, nh, 0), actual(nw, nh, 1);
+        ProgressLog ref, got;
+        reference::zoomup(source, expected, on, key, rate, ref.callback());
+        zoom::zoomup(source, actual, {on, key, rate}, got.callback());
+        const std::string what = describe("zoomup", w, h, nw, nh, on, key, rate);
+        ASSERT_TRUE(samePixels(expected, actual)) << what;
+        ASSERT_EQ(ref.progress, got.progress) << what;
+    }
+}
+
+TEST_P(MatchesReference, Zoomdown)
+{
+    Maker make(202);
+    for (int n = 0; n < 160; ++n) {
+        const int w = make.between(1, n < 120 ? 60 : 200), h = make.between(1, 40);
+        std::uint32_t key;
+        const Bitmap24 source = make.picture(w, h, key);
+        // Mostly reductions, some with one side growing.
+        const int nw = make.chance(0.85) ? make.between(1, w) : make.between(w, 2 * w + 3);
+        const int nh = make.chance(0.85) ? make.between(1, h) : make.between(h, 2 * h + 3);
+        const bool on = make.chance(0.7);
+        const int rate = make.rate();
+        Bitmap24 expected(nw, nh, 0), actual(nw, nh, 1);
+        ProgressLog ref, got;
+        reference::zoomdown(source, expected, on, key, rate, ref.callback());
+        zoom::zoomdown(source, actual, {on, key, rate}, got.callback());
+        const std::string what = describe("zoomdown", w, h, nw, nh, on, key, rate);
+        ASSERT_TRUE(samePixels(expected, actual)) << what;
+        ASSERT_EQ(ref.progress, got.progress) << what;
+    }
+}
+
+TEST_P(MatchesReference, Rotate)
+{
+    Maker make(303);
+    for (int n = 0; n < 160; ++n) {
+        const int w = make.between(1, n < 120 ? 30 : 90), h = make.between(1, 30);
+        std::uint32_t key;
+        const Bitmap24 source = make.picture(w, h, key);
+        static const int rightAngles[] = {0, 90, 180, -90, -180, 45};
+        const int degree = make.chance(0.3) ? rightAngles[make.between(0, 5)] : make.between(-180, 180);
+        const int hundredths = make.chance(0.5) ? 0 : make.between(0, 99);
+        const double angle = zoom::rotationangle(degree, hundredths);
+        zoom::Size size = zoom::rotatedsize(w, h, angle);
+        if (make.chance(0.1))  // a target of another size
+            size = {make.between(1, 2 * w), make.between(1, 2 * h)};
+        const bool on = make.chance(0.6);
+        const bool edge = make.chance(0.7);
+        const std::uint32_t gap = make.chance(0.5) ? key : make.random() & 0xFFFFFF;
+        const int rate = make.rate();
+        Bitmap24 expected(size.width, size.height, 0), actual(size.width, size.height, 1);
+        ProgressLog ref, got;
+        reference::rotate(source, expected, angle, gap, edge, on, key, rate, ref.callback());
+        zoom::rotate(source, actual, angle, gap, edge, {on, key, rate}, got.callback());
+        const std::string what = describe("rotate", w, h, size.width, size.height, on, key, rate) + " angle " +
+                                 std::to_string(degree) + "+" + std::to_string(hundredths) + "/100 gap " +
+                                 std::to_string(gap) + (edge ? " no frame correction" : " frame correction");
+        ASSERT_TRUE(samePixels(expected, actual)) << what;
+        ASSERT_EQ(ref.progress, got.progress) << what;
+    }
+}
+
+// Larger pictures, as the fast paths meet them: long rows and many rows.
+TEST_P(MatchesReference, PhotoSizedRuns)
+{
+    const Bitmap24 photo = photoLike(403, 301, 77);
+    const std::uint32_t key = colourAt(photo, 0, 0);
+    for (bool on : {false, true}) {
+        const zoom::Transparency t{on, key, 50};
+        {
+            Bitmap24 expected(605, 452), actual(605, 452);
+            reference::zoomup(photo, expected, on, key, 50);
+            zoom::zoomup(photo, actual, t);
+            EXPECT_TRUE(samePixels(expected, actual)) << "zoomup, transparency " << on;
+        }
+        for (const auto& [nw, nh] : {std::pair{161, 120}, std::pair{100, 75}, std::pair{402, 300}}) {
+            Bitmap24 expected(nw, nh), actual(nw, nh);
+            reference::zoomdown(photo, expected, on, key, 50);
+            zoom::zoomdown(photo, actual, t);
+            EXPECT_TRUE(samePixels(expected, actual)) << "zoomdown to " << nw << ", transparency " << on;
+        }
+        {
+            const double angle = zoom::rotationangle(30, 0);
+            const zoom::Size size = zoom::rotatedsize(403, 301, angle);
+            Bitmap24 expected(size.width, size.height), actual(size.width, size.height);
+            reference::rotate(photo, expected, angle, 0x000000, true, on, key, 50);
+            zoom::rotate(photo, actual, angle, 0x000000, true, t);
+            EXPECT_TRUE(samePixels(expected, actual)) << "rotate, transparency " << on;
+        }
+    }
+}
+
+// Whole-number ratios: most footprint weights are exactly 1.
+TEST_P(MatchesReference, WholeNumberReductions)
+{
+    Bitmap24 photo = photoLike(400, 300, 78);
+    const std::uint32_t key = colourAt(photo, 0, 0);
+    for (int y = 100; y < 180; ++y)
+        for (int x = 150; x < 260; ++x)
+            paint(photo, x, y, key);
+    for (bool on : {false, true})
+        for (const auto& [nw, nh] : {std::pair{100, 75}, std::pair{200, 150}, std::pair{80, 60}, std::pair{400, 100}}) {
+            Bitmap24 expected(nw, nh), actual(nw, nh);
+            reference::zoomdown(photo, expected, on, key, 50);
+            zoom::zoomdown(photo, actual, {on, key, 50});
+            EXPECT_TRUE(samePixels(expected, actual)) << "to " << nw << " x " << nh << ", transparency " << on;
+        }
+}
+
+INSTANTIATE_TEST_SUITE_P(Implementations, MatchesReference, ::testing::Values(Isa::portable, Isa::avx512),
+                         [](const ::testing::TestParamInfo<Isa>& info) {
+                             return info.param == Isa::portable ? std::string("Portable") : std::string("Avx512");
+                         });
+
+// The reduction's vector code rounds sum x (1 / weight) and divides only
+// near a half; with the margin at its widest every mean takes the division.
+TEST(MatchesReferenceThroughDivision, Zoomdown)
+{
+    const double saved = zoom::detail::reductionTieMargin;
+    zoom::detail::reductionTieMargin = 0.5;
+    Maker make(404);
+    for (int n = 0; n < 60; ++n) {
+        const int w = make.between(1, 70), h = make.between(1, 30);
+        std::uint32_t key;
+        const Bitmap24 source = make.picture(w, h, key);
+        const int nw = make.between(1, w), nh = make.between(1, h);
+        const bool on = make.chance(0.5);
+        const int rate = make.rate();
+        Bitmap24 expected(nw, nh, 0), actual(nw, nh, 1);
+        reference::zoomdown(source, expected, on, key, rate);
+        zoom::zoomdown(source, actual, {on, key, rate});
+        EXPECT_TRUE(samePixels(expected, actual)) << describe("zoomdown", w, h, nw, nh, on, key, rate);
+    }
+    zoom::detail::reductionTieMargin = saved;
+}

@@ -1,0 +1,217 @@
+#pragma once
+// Shared inner pieces of the zoom computations: the exact per-pixel rules,
+// the per-axis tables, and the entry points of the portable and vector
+// implementations. Internal to clipora_zoomcalc (and its tests).
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "zoom/calc/zoomcalc.h"
+
+namespace clipora::zoom::detail {
+
+// ---- exact per-pixel rules --------------------------------------------------
+
+inline int roundToInt(double v) { return static_cast<int>(std::nearbyint(v)); }
+
+inline std::uint8_t clampToByte(int v) { return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
+
+// A colour value 0x00BBGGRR as the three bytes of a pixel (blue, green, red).
+struct Bgr {
+    std::uint8_t b, g, r;
+    explicit Bgr(std::uint32_t colour)
+        : b(static_cast<std::uint8_t>(colour >> 16)), g(static_cast<std::uint8_t>(colour >> 8)),
+          r(static_cast<std::uint8_t>(colour))
+    {
+    }
+    bool matches(const std::uint8_t* p) const { return p[0] == b && p[1] == g && p[2] == r; }
+    void store(std::uint8_t* p) const
+    {
+        p[0] = b;
+        p[1] = g;
+        p[2] = r;
+    }
+    // The pixel's three bytes as one number, blue in the low byte.
+    std::uint32_t packed() const { return b | (g << 8) | (std::uint32_t(r) << 16); }
+};
+
+inline double zoomcalcValue(int p00, int p10, int p01, int p11, double fx, double fy, Nbvalid nbvalid)
+{
+    switch (nbvalid & nbAll) {
+    case nbP00 | nbP10 | nbP01 | nbP11:
+        return ((p00 + fx * (p10 - p00)) + fy * (p01 - p00)) + (fx * fy) * (p00 + p11 - p10 - p01);
+    case nbP00 | nbP10 | nbP01:
+        return (p00 + fx * (p10 - p00)) + fy * (p01 - p00);
+    case nbP00 | nbP10 | nbP11:
+        return (p00 + fx * (p10 - p00)) + fy * (p11 - p10);
+    case nbP00 | nbP01 | nbP11:
+        return (p00 + fx * (p11 - p01)) + fy * (p01 - p00);
+    case nbP10 | nbP01 | nbP11:
+        return ((p10 + p01 - p11) + fx * (p11 - p01)) + fy * (p11 - p10);
+    case nbP00 | nbP10:
+        return p00 + fx * (p10 - p00);
+    case nbP00 | nbP01:
+        return p00 + fy * (p01 - p00);
+    case nbP00 | nbP11:
+        return p00 + ((fx + fy) * (p11 - p00)) / 2;
+    case nbP10 | nbP01:
+        return (p10 + p01) / 2.0 + ((fx - fy) * (p10 - p01)) / 2;
+    case nbP10 | nbP11:
+        return p10 + fy * (p11 - p10);
+    case nbP01 | nbP11:
+        return p01 + fx * (p11 - p01);
+    case nbP00:
+        return p00;
+    case nbP10:
+        return p10;
+    case nbP01:
+        return p01;
+    case nbP11:
+        return p11;
+    default:
+        return 0;
+    }
+}
+
+inline std::uint8_t zoomcalcByte(int p00, int p10, int p01, int p11, double fx, double fy, Nbvalid nbvalid)
+{
+    return clampToByte(roundToInt(zoomcalcValue(p00, p10, p01, p11, fx, fy, nbvalid)));
+}
+
+inline double coverageOf(Nbvalid nbvalid, double fx, double fy)
+{
+    const double f00 = (nbvalid & nbP00) ? 1 : 0, f10 = (nbvalid & nbP10) ? 1 : 0;
+    const double f01 = (nbvalid & nbP01) ? 1 : 0, f11 = (nbvalid & nbP11) ? 1 : 0;
+    return f00 * (1 - fx) * (1 - fy) + f10 * fx * (1 - fy) + f01 * (1 - fx) * fy + f11 * fx * fy;
+}
+
+inline bool isAccepted(double coverage, int rate)
+{
+    const long long a = roundToInt(coverage * 100);
+    return a >= 100 - static_cast<long long>(rate) && a >= 1;
+}
+
+// One target pixel of an enlargement or rotation from its four neighbours
+// (blue, green, red each), exactly; a refused pixel takes `refused`.
+inline void samplePixel(std::uint8_t* out, const std::uint8_t* p00, const std::uint8_t* p10, const std::uint8_t* p01,
+                        const std::uint8_t* p11, Nbvalid nbvalid, double fx, double fy, int rate, Bgr refused)
+{
+    if (!isAccepted(coverageOf(nbvalid, fx, fy), rate)) {
+        refused.store(out);
+        return;
+    }
+    for (int c = 2; c >= 0; --c)  // red, green, blue
+        out[c] = zoomcalcByte(p00[c], p10[c], p01[c], p11[c], fx, fy, nbvalid);
+}
+
+// The bilinear value of one channel with all four neighbours present.
+inline std::uint8_t bilinearByte(int p00, int p10, int p01, int p11, double fx, double fy, double fxfy)
+{
+    const double v = ((p00 + fx * (p10 - p00)) + fy * (p01 - p00)) + fxfy * (p00 + p11 - p10 - p01);
+    return clampToByte(roundToInt(v));
+}
+
+// R((y + 1) / rows x 100): the progress after target row y.
+inline int progressAfterRow(int y, int rows) { return roundToInt(static_cast<double>(y + 1) / rows * 100); }
+
+// Fills every target pixel with one colour, row by row with progress: the
+// result whenever the selection rate refuses every pixel.
+void fillRows(Bitmap24& target, Bgr colour, const Progress& progress);
+
+// ---- enlargement --------------------------------------------------------------
+
+// Where each target column and row samples the source.
+struct ZoomupPlan {
+    int srcWidth = 0, srcHeight = 0, width = 0, height = 0;
+    std::vector<int> left, right;  // per target column: source columns of p00 and p10
+    std::vector<double> fx;
+    std::vector<int> top, bottom;  // per target row: source rows of p00 and p01
+    std::vector<double> fy;
+};
+ZoomupPlan planZoomup(int srcWidth, int srcHeight, int width, int height);
+
+void zoomupPortable(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
+                    const Progress& progress, const ZoomupPlan& plan);
+void zoomupAvx512(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
+                  const Progress& progress, const ZoomupPlan& plan);
+
+// ---- reduction ----------------------------------------------------------------
+
+// The weight of source column (or row) j in the footprint X0 .. X1.
+inline double footprintWeight(int j, double X0, double X1)
+{
+    if (j > X0)
+        return j + 1 < X1 ? 1 : X1 - j;
+    return j + 1 < X1 ? 1 - (X0 - j) : X1 - X0;
+}
+
+// One axis of a reduction: for each target index the first source index, the
+// number of source indices under the footprint, and their weights. Weights
+// are stored by term, `span` terms per index (unused ones 0, with indices
+// clamped into the picture), so term k of index x is weight[k * size + x].
+struct FootprintAxis {
+    int size = 0;  // target pixels along the axis
+    int span = 0;  // the most source pixels any footprint touches
+    std::vector<int> first, count;
+    std::vector<double> weight;
+    double w(int k, int x) const { return weight[static_cast<std::size_t>(k) * size + x]; }
+};
+FootprintAxis planFootprints(int srcSize, int size);
+
+struct ZoomdownPlan {
+    int srcWidth = 0, srcHeight = 0, width = 0, height = 0;
+    float area = 0;
+    FootprintAxis across, down;
+};
+ZoomdownPlan planZoomdown(int srcWidth, int srcHeight, int width, int height);
+
+// One reduced pixel, exactly.
+void reducePixel(std::uint8_t* out, const Bitmap24& source, const ZoomdownPlan& plan, int x, int y,
+                 const Transparency& transparency);
+
+// A reduced mean taken as sum x (1 / weight) rounds like sum / weight unless
+// it lies within this distance of a half; then it is divided exactly. Tests
+// raise it to 0.5 to send every mean through the division.
+extern double reductionTieMargin;
+
+void zoomdownPortable(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
+                      const Progress& progress, const ZoomdownPlan& plan);
+void zoomdownAvx512(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
+                    const Progress& progress, const ZoomdownPlan& plan);
+
+// ---- rotation -----------------------------------------------------------------
+
+struct RotatePlan {
+    int srcWidth = 0, srcHeight = 0, width = 0, height = 0;
+    double c = 1, s = 0;
+    double offsetX = 0, offsetY = 0;  // W / 2 - 0.5, H / 2 - 0.5
+    std::vector<double> cdx, sdx;     // per target column: c dx and s dx
+    std::vector<double> cdy, sdy;     // per target row: c dy and s dy
+    Bgr gap{0};
+    bool noFrameCorrection = true;
+};
+RotatePlan planRotate(int srcWidth, int srcHeight, int width, int height, double angle, std::uint32_t gap,
+                      bool noFrameCorrection);
+
+// One rotated pixel at target (x, y), exactly.
+void rotatePixel(std::uint8_t* out, const Bitmap24& source, const RotatePlan& plan, int x, int y,
+                 const Transparency& transparency);
+
+void rotatePortable(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
+                    const Progress& progress, const RotatePlan& plan);
+void rotateAvx512(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
+                  const Progress& progress, const RotatePlan& plan);
+
+// ---- choice of implementation ---------------------------------------------------
+
+enum class Isa { portable, avx512 };
+// Whether this processor runs the implementation.
+bool isaAvailable(Isa isa);
+// The implementation the computations use: the best available one, unless
+// tests or benchmarks chose another with useIsa (which refuses unavailable ones).
+Isa currentIsa();
+bool useIsa(Isa isa);
+
+}  // namespace clipora::zoom::detail
