@@ -70,9 +70,12 @@ def _walk(acc):
             yield from _walk(child)
 
 
-def application(name, timeout):
-    """The application registered under `name` on the accessibility bus."""
+def application(name, timeout, gone=lambda: False):
+    """The application registered under `name` on the accessibility bus;
+    None as soon as gone() tells that it cannot come any more."""
     def look():
+        if gone():
+            return "gone"
         desktop = pyatspi.Registry.getDesktop(0)
         for i in range(desktop.childCount):
             app = desktop.getChildAtIndex(i)
@@ -82,7 +85,8 @@ def application(name, timeout):
                 Atspi.Accessible.set_cache_mask(app, Atspi.Cache.NONE)
                 return Control(app)
         return None
-    return wait_until(look, timeout, "the application %r on the accessibility bus" % name, interval=0.2)
+    found = wait_until(look, timeout, "the application %r on the accessibility bus" % name, interval=0.2)
+    return None if found == "gone" else found
 
 
 def find_all(root, role=None, name=None, showing=True):

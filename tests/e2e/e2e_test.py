@@ -32,9 +32,6 @@ from desktop import DesktopError, wait_until  # noqa: E402
 # A step needing one of these is skipped with the text given here; remove an
 # entry once its feature is in the program.
 PENDING = {
-    "mouse": "marking the area with Ctrl-drag on the picture (mouse selection)",
-    "rulers": "the edge-move buttons and the guide line on the picture",
-    "cutsave": "cut and save (the \"カット＆保存\" button and Ctrl+S crop)",
     "resize": "the resize dialog (\"プレビュー\", \"決定\")",
 }
 
@@ -55,6 +52,9 @@ def colour_b(x, y):
 
 PIC_A = (200, 150)
 PIC_B = (120, 90)
+
+
+a11y = None  # the module, imported once the desktop's accessibility bus runs
 
 
 class StepSkipped(Exception):
@@ -84,22 +84,25 @@ class Run:
         self.desk.bind_characters(FOLDER + SAVE_NAME)
         os.environ.update(self.desk.env)
         global a11y
-        import a11y  # connects to the accessibility bus of this desktop
+        import a11y as module  # connects to the accessibility bus of this desktop
+        a11y = module
 
     def launch_program(self):
+        # The bus launcher tells programs that accessibility is on; the
+        # variable makes Qt connect even if it asks before the bus is ready.
         env = {"QT_QPA_PLATFORM": "xcb", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
-               "QT_ACCESSIBILITY": "1", "QT_SCALE_FACTOR": str(self.scale)}
+               "QT_SCALE_FACTOR": str(self.scale)}
         proc = self.desk.launch("clipora", [self.args.clipora], env, cwd=self.work)
-        self.program = proc
         try:
-            self.app = a11y.application("clipora", 30)
-            self.main = a11y.wait_for_window(self.app, "Clipora", 30)
+            self.app = a11y.application("clipora", 30, gone=lambda: proc.poll() is not None)
+            if self.app is not None:
+                self.main = a11y.wait_for_window(self.app, "Clipora", 30)
         except TimeoutError as e:
-            if proc.poll() is not None:
-                raise DesktopError("clipora exited with status %s:\n%s" % (proc.returncode,
-                                                                           self.desk.log_tail("clipora")))
             raise DesktopError("clipora's main window did not appear on the accessibility bus (%s):\n%s"
                                % (e, self.desk.log_tail("clipora")))
+        if self.app is None:
+            raise DesktopError("clipora exited with status %s before its window appeared:\n%s"
+                               % (proc.returncode, self.desk.log_tail("clipora")))
         self.window_id = wait_until(lambda: self._window_id("^Clipora$"), 20, "the main window on the X display")
 
     def _window_id(self, title):
@@ -229,18 +232,15 @@ class Run:
     def step_start(self):
         self.launch_program()
         self.activate_main()
-        # The window's size on the screen against its size in the program's
-        # own units: everything is drawn scale times as large.
+        # AT-SPI gives places in the program's own units (Qt 6.4: logical
+        # pixels, so half the screen's at scale 2); the window's size on the
+        # screen against its size there gives the factor.
         geometry = self.desk.run(["xdotool", "getwindowgeometry", "--shell", self.window_id]).stdout.decode()
         width = int(dict(line.split("=") for line in geometry.split())["WIDTH"])
-        _, _, logical_width, _ = self.main.extents()
-        self.a11y_factor = max(1, round(width / logical_width))
+        self.a11y_factor = round(width / self.main.extents()[2])
         if self.a11y_factor not in (1, self.scale):
-            raise AssertionError("window %d screen pixels wide for %d logical: not scale %d"
-                                 % (width, logical_width, self.scale))
-        if self.a11y_factor == 1 and self.scale != 1 and width != logical_width * self.scale:
-            raise AssertionError("window %d screen pixels wide, %d in the program's units: not scaled by %d"
-                                 % (width, logical_width, self.scale))
+            raise AssertionError("the window is %d screen pixels wide and %d in the program's units: "
+                                 "neither 1:1 nor scaled by %d" % (width, self.main.extents()[2], self.scale))
         for caption in ("ロード", "サイズ変更", "カット＆保存", "左端移動", "右端移動", "上端移動", "下端移動"):
             a11y.wait_for(self.main, "check box" if caption.endswith("移動") else "push button", caption, 10)
 
@@ -265,6 +265,13 @@ class Run:
         self.shown = self.pic_a
         self.area = (0, PIC_A[0], 0, PIC_A[1])
         self.locate(self.pic_a, "the loaded picture")
+        # The picture lies where the window has its picture control: the
+        # controls and the picture are scaled together.
+        x, y, _, _ = a11y.find(self.main, "image", "画像").extents()
+        placed = (x * self.a11y_factor, y * self.a11y_factor)
+        if abs(placed[0] - self.origin[0]) > 1 or abs(placed[1] - self.origin[1]) > 1:
+            raise AssertionError("the picture is drawn at %s on the screen, its control stands at %s"
+                                 % (self.origin, placed))
         self.check_display("the loaded picture with the marker around it")
 
     def step_ctrl_drag(self):
@@ -318,7 +325,10 @@ class Run:
         xl, xr, yu, yb = self.area
         self.click(a11y.wait_for(self.main, "push button", "カット＆保存"))
         dialog = a11y.wait_for_window(self.app, "名前を付けて保存")
-        types = wait_until(lambda: a11y.find(dialog, "combo box"), 10, "the file type box")
+        # The file type box: the combo box that lists PNG.
+        types = wait_until(lambda: next((box for box in a11y.find_all(dialog, "combo box")
+                                         if a11y.find(box, "list item", "PNG", showing=False)), None),
+                           10, "the file type box")
         self.click(types)
         self.click(a11y.wait_for(dialog, "list item", "PNG", 10))
         wait_until(lambda: types.name == "PNG", 10, "the PNG filter to be chosen")
@@ -383,7 +393,7 @@ class Run:
 
     def _resized(self, picture, width, height):
         """The picture resized by clipora-cli, the same computation as the
-        dialog's; None where the cli has no resize command."""
+        dialog's; None when no clipora-cli was given."""
         if not self.args.cli:
             return None
         src = os.path.join(self.work, "before-resize.png")
@@ -392,7 +402,7 @@ class Run:
             f.write(pictures.png_bytes(picture))
         run = subprocess.run([self.args.cli, "resize", src, out, str(width), str(height)], capture_output=True)
         if run.returncode != 0:
-            return None
+            raise AssertionError("clipora-cli resize failed: %s" % run.stderr.decode(errors="replace"))
         with open(out, "rb") as f:
             return pictures.read_png(f.read())[0]
 
@@ -485,11 +495,14 @@ class Run:
         print("scale %d: %.1f s" % (self.scale, time.monotonic() - began))
         if failed:
             label, error, trace = failed
-            print("FAILED %s: %s" % (label, error))
-            if trace:
+            if label == "desktop":
+                print("FAILED: the private desktop could not be set up: %s" % error)
+            else:
+                print("FAILED %s: %s" % (label, error))
                 print(trace)
-            print("program output:\n%s" % logs.get("clipora", "(none)"))
-            print("screenshots of each step: %s" % self.shots)
+                print("program output:\n%s" % logs.get("clipora", "(none)"))
+            if os.listdir(self.shots):
+                print("screenshots of each step: %s" % self.shots)
             shutil.rmtree(self.work, ignore_errors=True)
             return 1
         shutil.rmtree(self.shots, ignore_errors=True)
