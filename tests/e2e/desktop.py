@@ -7,6 +7,7 @@ Every wait polls a condition with a timeout; nothing sleeps a fixed time to
 let something happen.
 """
 
+import ctypes
 import os
 import shlex
 import shutil
@@ -15,6 +16,13 @@ import subprocess
 import time
 
 import pictures
+
+
+def _end_with_us():
+    """Run in each child before it starts: it gets SIGTERM should this
+    script die without stopping it (killed by a test timeout, say)."""
+    PR_SET_PDEATHSIG = 1
+    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
 
 
 class DesktopError(Exception):
@@ -87,7 +95,7 @@ class Desktop:
     def _spawn(self, name, args, **kwargs):
         kwargs.setdefault("stdout", self._log(name))
         kwargs.setdefault("stderr", subprocess.STDOUT)
-        proc = subprocess.Popen(args, env=self.env, stdin=subprocess.DEVNULL, **kwargs)
+        proc = subprocess.Popen(args, env=self.env, stdin=subprocess.DEVNULL, preexec_fn=_end_with_us, **kwargs)
         self.procs.append((name, proc))
         return proc
 
@@ -174,7 +182,7 @@ class Desktop:
         env = dict(self.env)
         env.update(extra_env or {})
         proc = subprocess.Popen(args, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=self._log(name),
-                                stderr=subprocess.STDOUT)
+                                stderr=subprocess.STDOUT, preexec_fn=_end_with_us)
         self.procs.append((name, proc))
         return proc
 
