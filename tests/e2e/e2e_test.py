@@ -380,7 +380,7 @@ class Run:
         a11y.wait_for_text(width_field, str(w))
         a11y.wait_for_text(height_field, str(h))
         self.type_into(width_field, str(new_w))
-        new_h = _round_half_even(new_w * h / w)
+        new_h = round(new_w * h / w)  # the aspect ratio kept; Python rounds halves to even, as the dialog
         a11y.wait_for_text(height_field, str(new_h))
         self.click(a11y.wait_for(dialog, "push button", "プレビュー"))
         progress = a11y.find(dialog, "progress bar")
@@ -544,10 +544,6 @@ def _complete_png(path):
     except OSError:
         return None
     return data if data.endswith(b"IEND\xaeB`\x82") else None
-
-
-def _round_half_even(v):
-    return round(v)  # Python rounds halves to the even neighbour
 
 
 def main():
