@@ -4,7 +4,10 @@
 #include <QFont>
 
 #include "load/forms.h"
+#include "toolkit/clipboard.h"
+#include "toolkit/metafile.h"
 #include "load/loadcut.h"
+#include "load/resizehost.h"
 #include "version/zelvano.h"
 #include "zoom/resize.h"
 
@@ -19,6 +22,11 @@ void setUpApplication(QApplication& app)
     QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
     font.setPixelSize(12);
     app.setFont(font);
+
+    // Metafiles on the clipboard go through the same player as metafile files.
+    setClipboardMetafileReader([](ByteView data, const QString& mimeType) {
+        return mimeType.contains(QStringLiteral("wmf"), Qt::CaseInsensitive) ? readWmf(data) : readEmf(data);
+    });
 }
 
 ProgramWindows::ProgramWindows() = default;
@@ -42,6 +50,8 @@ std::unique_ptr<ProgramWindows> createWindows()
     forms::loadcut = windows->loadcut.get();
     windows->resize = std::make_unique<Tresize>();
     windows->resize->setAttribute(Qt::WA_QuitOnClose, false);
+    // The dialog reaches the main window through this.
+    windows->resize->setHost(std::make_unique<LoadcutResizeHost>(*windows->loadcut));
     forms::resize = windows->resize.get();
     windows->zelvano = std::make_unique<Tzelvano>();
     windows->zelvano->setAttribute(Qt::WA_QuitOnClose, false);

@@ -1,16 +1,26 @@
-// Feeds arbitrary bytes to the bitmap or icon reader (Qt's readers behind
-// our own checks): a whole picture or ImagingError, nothing else.
+// Feeds arbitrary bytes to one of the toolkit's readers (bitmap and icon
+// through Qt behind our own checks; the metafile player): a whole picture
+// or ImagingError, nothing else.
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
 #include "imaging/errors.h"
+#include "toolkit/metafile.h"
 #include "toolkit/picturereader.h"
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
+#ifdef FUZZ_NEEDS_FONTS
+    // Metafile text needs fonts, which need a GUI application.
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static QGuiApplication app(*argc, *argv);
+#else
     static QCoreApplication app(*argc, *argv);  // lets Qt find its image plugins
+#endif
     return 0;
 }
 

@@ -249,13 +249,6 @@ void Tloadcut::finishMoving()
 // shown, white.
 void Tloadcut::pickColour(int px, int py)
 {
-    const QImage& shown = mainimage->image();
-    QColor colour = Qt::white;
-    if (!shown.isNull()) {
-        colour = QColor::fromRgb(shown.pixel(std::clamp(px, 0, shown.width() - 1),
-                                             std::clamp(py, 0, shown.height() - 1)));
-        colour.setAlpha(255);
-    }
-    forms::resize->takePickedColour(colour);
+    forms::resize->takePickedColour(mainimage->shownColour(QPoint(px, py)));
     resizeonClick();
 }

@@ -817,19 +817,22 @@ Picture readEmf(ByteView bytes)
     const Data file(bytes);
     const Header header = readHeader(file);
     // The frame in 0.01 mm gives the size; without one, the bounds in device units.
-    double frameWidth = header.frame.right() - header.frame.left();
-    double frameHeight = header.frame.bottom() - header.frame.top();
+    // In double: the rectangles' corners may lie anywhere in the int range.
+    double frameWidth = double(header.frame.right()) - header.frame.left();
+    double frameHeight = double(header.frame.bottom()) - header.frame.top();
     double left = header.frame.left() / 100.0 * header.unitsPerMmX;
     double top = header.frame.top() / 100.0 * header.unitsPerMmY;
     if (frameWidth <= 0 || frameHeight <= 0) {
-        frameWidth = (header.bounds.right() - header.bounds.left() + 1) / header.unitsPerMmX * 100;
-        frameHeight = (header.bounds.bottom() - header.bounds.top() + 1) / header.unitsPerMmY * 100;
+        frameWidth = (double(header.bounds.right()) - header.bounds.left() + 1) / header.unitsPerMmX * 100;
+        frameHeight = (double(header.bounds.bottom()) - header.bounds.top() + 1) / header.unitsPerMmY * 100;
         left = header.bounds.left();
         top = header.bounds.top();
         if (frameWidth <= 0 || frameHeight <= 0)
             invalidMetafile();
     }
     const double width = std::round(frameWidth * 96 / 2540), height = std::round(frameHeight * 96 / 2540);
+    if (!(width <= double(maxPictureSide) && height <= double(maxPictureSide)))  // NaN too
+        checkPictureSize(maxPictureSide + 1, maxPictureSide + 1);
     checkPictureSize(static_cast<std::int64_t>(width), static_cast<std::int64_t>(height));
     const QSize size(std::max(1, static_cast<int>(width)), std::max(1, static_cast<int>(height)));
     DeviceSpace device;

@@ -4,6 +4,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 #include "accessible.h"
 #include "pointerpixel.h"
 
@@ -74,6 +76,27 @@ void ImageControl::clearPicture()
     hasPicture_ = false;
     update();
     emit pictureChanged();
+}
+
+QColor ImageControl::shownColour(QPoint pos) const
+{
+    if (image_.isNull())
+        return Qt::white;
+    const QPoint at(std::clamp(pos.x(), 0, image_.width() - 1), std::clamp(pos.y(), 0, image_.height() - 1));
+    if (!image_.hasAlphaChannel())
+        return QColor::fromRgb(image_.pixel(at));
+    // The control fills no background of its own: what shows through is the
+    // background of the nearest widget below it that fills one.
+    const QWidget* below = parentWidget();
+    while (below && !below->autoFillBackground() && !below->isWindow())
+        below = below->parentWidget();
+    const QWidget* ground = below ? below : this;
+    QImage pixel(1, 1, QImage::Format_RGB32);
+    pixel.fill(ground->palette().color(ground->backgroundRole()));
+    QPainter painter(&pixel);
+    painter.drawImage(QPoint(0, 0), image_, QRect(at, QSize(1, 1)));
+    painter.end();
+    return QColor::fromRgb(pixel.pixel(0, 0));
 }
 
 void ImageControl::paintEvent(QPaintEvent* event)

@@ -34,6 +34,12 @@ public:
     // Shows nothing; the size stays.
     void clearPicture();
 
+    // The colour the control shows at `pos` (clamped into the picture): the
+    // picture's pixel, where it has transparency drawn over the background
+    // that shows through the control, exactly as painted. White when it
+    // holds no picture.
+    QColor shownColour(QPoint pos) const;
+
 signals:
     // The displayed picture was replaced or cleared.
     void pictureChanged();

@@ -9,6 +9,8 @@
 
 #include "app/startup.h"
 #include "imaging/codecs.h"
+#include "imaging/fileio.h"
+#include "toolkit/metafile.h"
 #include "load/clipboardflip.h"
 #include "load/loadcut.h"
 #include "tests/support/testsupport.h"
@@ -376,4 +378,16 @@ TEST_F(ClipboardAndFlips, F1ShowsTheAboutWindowAgainWithItsTextAndPlace)
     EXPECT_EQ(about->pos(), place);
     EXPECT_EQ(about->StaticText1->text(), Tzelvano::helpText());
     EXPECT_EQ(about->Label1->text(), QStringLiteral("Version 3.3"));
+}
+
+// The program pastes a metafile from the clipboard with its own player.
+TEST(ClipboardMetafile, APastedWmfIsDrawnByTheMetafilePlayer)
+{
+    const clipora::Bytes wmf = clipora::readFileBytes(std::string(CLIPORA_TEST_DATA) + "/metafiles/office-drawing.wmf");
+    QMimeData data;
+    data.setData(QStringLiteral("image/x-wmf"), QByteArray(reinterpret_cast<const char*>(wmf.data()), qsizetype(wmf.size())));
+    const clipora::Picture fromClipboard = clipora::pictureFromMimeData(&data);
+    const clipora::Picture fromFile = clipora::readWmf(wmf);
+    EXPECT_EQ(fromClipboard.kind, clipora::PictureKind::Metafile);
+    EXPECT_TRUE(clipora::test::samePixels(fromFile.pixels, fromClipboard.pixels));
 }

@@ -196,6 +196,7 @@ TEST(ClipboardPaste, MetafilesGoThroughTheInstalledReader)
 
 TEST(ClipboardPaste, WithoutAMetafileReaderALaterPictureIsTakenOrTheMetafileIsNamed)
 {
+    const MetafileReaderGuard noReader {ClipboardMetafileReader {}};
     QMimeData metafileFirst;
     metafileFirst.setData(QStringLiteral("image/x-wmf"), QByteArray("wmf records"));
     metafileFirst.setData(QStringLiteral("image/png"), toByteArray(encodePng(green)));

@@ -962,3 +962,28 @@ TEST(MetafileFiles, ReadPictureFileTakesWmfAndEmfByExtension)
     writeBytes(dir.file("plot.wmf"), readFixture("gnuplot-plot.emf"));
     EXPECT_THROW(readPictureFile(dir.file("plot.wmf")), ImagingError);
 }
+
+// Found by fuzzing: header rectangles spanning the whole int range overflowed
+// when their width was formed in int.
+TEST(EmfHeader, RectanglesSpanningTheIntRangeAreRefusedCleanly)
+{
+    auto withRects = [](std::initializer_list<std::int32_t> bounds, std::initializer_list<std::int32_t> frame) {
+        Bytes file = EmfWriter(10, 10).bytes();
+        std::size_t at = 8;
+        for (std::int32_t v : bounds) {
+            for (int i = 0; i < 4; ++i)
+                file[at + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i));
+            at += 4;
+        }
+        for (std::int32_t v : frame) {
+            for (int i = 0; i < 4; ++i)
+                file[at + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i));
+            at += 4;
+        }
+        return file;
+    };
+    const std::int32_t lo = INT32_MIN, hi = INT32_MAX;
+    EXPECT_THROW(readEmf(withRects({lo, lo, hi, hi}, {0, 0, 0, 0})), ImagingError);
+    EXPECT_THROW(readEmf(withRects({0, 0, 9, 9}, {lo, lo, hi, hi})), ImagingError);
+    EXPECT_THROW(readEmf(withRects({0, 0, 9, 9}, {lo, 0, hi, 10})), ImagingError);
+}
