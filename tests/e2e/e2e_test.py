@@ -31,9 +31,7 @@ from desktop import DesktopError, wait_until  # noqa: E402
 # Features whose steps are written but wait for the program to have them.
 # A step needing one of these is skipped with the text given here; remove an
 # entry once its feature is in the program.
-PENDING = {
-    "resize": "the resize dialog (\"プレビュー\", \"決定\")",
-}
+PENDING = {}
 
 # Names typed into the dialogs; the Japanese characters are bound to spare
 # keycodes before the program starts.
