@@ -22,6 +22,9 @@ import tempfile
 import time
 import traceback
 
+# The helper modules beside this script, read without leaving compiled
+# copies in the source tree.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import desktop  # noqa: E402
