@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "accessible.h"
+#include "pointerpixel.h"
 
 namespace clipora {
 
@@ -111,19 +112,19 @@ void ImageControl::paintEvent(QPaintEvent* event)
 void ImageControl::mousePressEvent(QMouseEvent* event)
 {
     event->accept();
-    emit mouseDown(event->position().toPoint(), event->button(), event->modifiers());
+    emit mouseDown(pointerPixel(this, event), event->button(), event->modifiers());
 }
 
 void ImageControl::mouseMoveEvent(QMouseEvent* event)
 {
     event->accept();
-    emit mouseMove(event->position().toPoint(), event->buttons(), event->modifiers());
+    emit mouseMove(pointerPixel(this, event), event->buttons(), event->modifiers());
 }
 
 void ImageControl::mouseReleaseEvent(QMouseEvent* event)
 {
     event->accept();
-    emit mouseUp(event->position().toPoint(), event->button(), event->modifiers());
+    emit mouseUp(pointerPixel(this, event), event->button(), event->modifiers());
 }
 
 }  // namespace clipora

@@ -5,6 +5,7 @@
 #include <QRegion>
 
 #include "accessible.h"
+#include "pointerpixel.h"
 
 namespace clipora {
 
@@ -55,19 +56,19 @@ void ShapeRect::paintEvent(QPaintEvent*)
 void ShapeRect::mousePressEvent(QMouseEvent* event)
 {
     event->accept();
-    emit mouseDown(event->position().toPoint(), event->button(), event->modifiers());
+    emit mouseDown(pointerPixel(this, event), event->button(), event->modifiers());
 }
 
 void ShapeRect::mouseMoveEvent(QMouseEvent* event)
 {
     event->accept();
-    emit mouseMove(event->position().toPoint(), event->buttons(), event->modifiers());
+    emit mouseMove(pointerPixel(this, event), event->buttons(), event->modifiers());
 }
 
 void ShapeRect::mouseReleaseEvent(QMouseEvent* event)
 {
     event->accept();
-    emit mouseUp(event->position().toPoint(), event->button(), event->modifiers());
+    emit mouseUp(pointerPixel(this, event), event->button(), event->modifiers());
 }
 
 }  // namespace clipora

@@ -13,6 +13,7 @@
 #include <cmath>
 
 #include "focus.h"
+#include "pointerpixel.h"
 
 namespace clipora {
 
@@ -212,7 +213,7 @@ void TrackBar::mousePressEvent(QMouseEvent* event)
         event->accept();
         return;
     }
-    const QPoint pos = event->position().toPoint();
+    const QPoint pos = pointerPixel(this, event);
     const int centre = pixelForPosition(value());
     if (thumbRect().contains(pos)) {
         dragOffset_ = along(pos) - centre;
@@ -230,7 +231,7 @@ void TrackBar::mouseMoveEvent(QMouseEvent* event)
         event->ignore();
         return;
     }
-    setValue(positionForPixel(along(event->position().toPoint()) - dragOffset_));
+    setValue(positionForPixel(along(pointerPixel(this, event)) - dragOffset_));
     event->accept();
 }
 

@@ -1,4 +1,5 @@
 #include <QAccessible>
+#include <QMouseEvent>
 #include <QWindow>
 
 #include "tests/support/testsupport.h"
@@ -167,4 +168,36 @@ TEST(ImageControl, AccessibleAsAGraphicWithItsName)
     ASSERT_NE(access, nullptr);
     EXPECT_EQ(access->role(), QAccessible::Graphic);
     EXPECT_EQ(access->text(QAccessible::Name), QStringLiteral("画像"));
+}
+
+// On a screen scaled by 2 a pixel of ours covers two screen pixels each way.
+// On the second one the window has the pointer half way into the pixel, and
+// Qt hands the widget that position rounded, which names the next pixel: the
+// controls report the pixel that holds the pointer (also left of or above
+// them, where a drag can go). The events are made as Qt makes them: the
+// widget's position rounded, the window's (scene) position exact.
+TEST(ImageControl, PointerPartWayIntoAPixelNamesThePixelHoldingIt)
+{
+    Stage s;
+    s.window.show();
+    struct Case {
+        QWidget* target;
+        QPointF inWidget;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {&s.image, {20.5, 30.5}, "image move 20,30 1"},
+        {&s.image, {20.0, 30.5}, "image move 20,30 1"},
+        {&s.image, {-0.5, -1.5}, "image move -1,-2 1"},
+        {&s.shape, {3.5, 0.5}, "move 3,0 1"},
+        {&s.shape, {-0.5, 24.5}, "move -1,24 1"},
+    };
+    for (const Case& c : cases) {
+        s.log.clear();
+        const QPointF scene = c.inWidget + QPointF(c.target->mapTo(&s.window, QPoint(0, 0)));
+        QMouseEvent move(QEvent::MouseMove, c.inWidget.toPoint(), scene, c.target->mapToGlobal(c.inWidget),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(c.target, &move);
+        EXPECT_EQ(s.log, QStringList(QString::fromUtf8(c.expected))) << c.inWidget.x() << "," << c.inWidget.y();
+    }
 }

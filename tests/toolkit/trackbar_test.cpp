@@ -2,6 +2,7 @@
 #include <QAccessibleValueInterface>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -158,6 +159,20 @@ TEST(TrackBar, ClickGivesFocusFirstThenMovesTheThumb)
     QTest::mouseClick(&ruler.bar, Qt::LeftButton, {}, QPoint(ruler.bar.pixelForPosition(40), 11));
     EXPECT_EQ(log, QStringList({"entered", "changed 40"}));
     EXPECT_TRUE(ruler.bar.hasFocus());
+}
+
+// On a screen scaled by 2 a click can land half way into a ruler pixel
+// (Qt then hands the widget the position rounded up, and the window's scene
+// position exact): it stands over the column of that pixel, not the next one.
+TEST(TrackBar, ClickPartWayIntoAPixelTakesThatPixel)
+{
+    RulerWindow ruler;
+    test::showActive(ruler.window);
+    const QPointF at(ruler.bar.pixelForPosition(40) + 0.5, 11.5);
+    QMouseEvent press(QEvent::MouseButtonPress, at.toPoint(), at + QPointF(ruler.bar.pos()), ruler.bar.mapToGlobal(at),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&ruler.bar, &press);
+    EXPECT_EQ(ruler.bar.position(), 40);
 }
 
 TEST(TrackBar, DraggingTheThumbFollowsThePointerWithoutJumping)
