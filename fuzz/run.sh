@@ -21,7 +21,7 @@ for t in "${targets[@]}"; do
   work=$build/corpus/$kind
   mkdir -p "$work"
   echo "== $t for ${seconds}s =="
-  if ! (cd "$build/findings" && LSAN_OPTIONS="suppressions=$root/fuzz/lsan.supp" QT_QPA_PLATFORM=offscreen "$build/fuzz/$t" -max_total_time="$seconds" \
+  if ! (cd "$build/findings" && LSAN_OPTIONS="suppressions=$root/fuzz/lsan.supp" QT_QPA_PLATFORM=offscreen "$build/fuzz/$t" -max_total_time="$seconds" -seed="${CLIPORA_FUZZ_SEED:-0}" \
         -timeout=60 -rss_limit_mb=3000 -max_len=65536 -print_final_stats=1 "$work" "$root/fuzz/corpus/$kind" \
         2>&1 | grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|==[0-9]+==ERROR|SUMMARY|artifact_prefix|Test unit written)' ); then
     :
