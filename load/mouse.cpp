@@ -169,37 +169,29 @@ void Tloadcut::finishDrawing(int px, int py)
     int top = shot->y();
     int height = shot->height();
 
-    // Released left of the press point by more than one pixel: the area runs
-    // from the release point to the column before the anchor.
-    if (px < startx) {
-        left = imgleft + px - 1;
-        width = startx - px + 2;
-    }
-    // Beyond the left border the rectangle shifts right, its width kept.
-    if (left < imgleft - 1)
-        left = imgleft - 1;
-    // Reaching the last column or beyond: up to the right border.
-    if (left + width >= imgleft + picwidth)
-        width = imgleft + picwidth + 1 - left;
-    // Pressed right of the picture (only before the first picture): an empty
-    // area at the right border rather than one whose edges cross.
-    if (width < 2) {
-        left = imgleft + picwidth - 1;
-        width = 2;
-    }
-
-    if (py < starty) {
-        top = imgtop + py - 1;
-        height = starty - py + 2;
-    }
-    if (top < imgtop - 1)
-        top = imgtop - 1;
-    if (top + height >= imgtop + picheight)
-        height = imgtop + picheight + 1 - top;
-    if (height < 2) {
-        top = imgtop + picheight - 1;
-        height = 2;
-    }
+    // One axis of the finished rectangle; the x axis is described, y is alike.
+    const auto finishAxis = [](int pressed, int anchor, int origin, int size, int& start, int& extent) {
+        // Released left of the press point by more than one pixel: the area
+        // runs from the release point to the column before the anchor.
+        if (pressed < anchor) {
+            start = origin + pressed - 1;
+            extent = anchor - pressed + 2;
+        }
+        // Beyond the left border the rectangle shifts right, its width kept.
+        if (start < origin - 1)
+            start = origin - 1;
+        // Reaching the last column or beyond: up to the right border.
+        if (start + extent >= origin + size)
+            extent = origin + size + 1 - start;
+        // Pressed right of the picture (only before the first picture): an
+        // empty area at the right border rather than one whose edges cross.
+        if (extent < 2) {
+            start = origin + size - 1;
+            extent = 2;
+        }
+    };
+    finishAxis(px, startx, imgleft, picwidth, left, width);
+    finishAxis(py, starty, imgtop, picheight, top, height);
 
     shot->setGeometry(left, top, width, height);
 
