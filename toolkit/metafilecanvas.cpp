@@ -1368,6 +1368,19 @@ void Canvas::blit(const Blit& b)
     }
 }
 
+bool Canvas::beginBlit(const QTransform& t, const QRectF& visible)
+{
+    if (!finiteTransform(t) || visible.isEmpty())
+        return false;
+    const QRectF footprint = t.mapRect(visible);
+    if (measuring_) {
+        measure(footprint);
+        return false;
+    }
+    charge(footprint);
+    return true;
+}
+
 void Canvas::alphaBlend(QRectF destination, const QImage& source, QRectF sourceRect, int constantAlpha,
                         bool perPixelAlpha)
 {
@@ -1378,13 +1391,8 @@ void Canvas::alphaBlend(QRectF destination, const QImage& source, QRectF sourceR
     const QTransform t = QTransform(sx, 0, 0, sy, destination.x() - sourceRect.x() * sx,
                                     destination.y() - sourceRect.y() * sy) * m;
     const QRectF visible = sourceRect & QRectF(source.rect());
-    if (!finiteTransform(t) || visible.isEmpty())
+    if (!beginBlit(t, visible))
         return;
-    if (measuring_) {
-        measure(t.mapRect(visible));
-        return;
-    }
-    charge(t.mapRect(visible));
     QImage image = source;
     if (perPixelAlpha) {
         // The bitmap's colours are premultiplied already.
@@ -1409,13 +1417,8 @@ void Canvas::plgBlit(const QPointF corners[3], const QImage& source, QRectF sour
                                corners[0].y() - sourceRect.x() * u.y() - sourceRect.y() * v.y());
     const QTransform t = toLogical * logicalToPixels();
     const QRectF visible = sourceRect & QRectF(source.rect());
-    if (!finiteTransform(t) || visible.isEmpty())
+    if (!beginBlit(t, visible))
         return;
-    if (measuring_) {
-        measure(t.mapRect(visible));
-        return;
-    }
-    charge(t.mapRect(visible));
     QImage image = source;
     if (mask) {
         image = source.copy();

@@ -256,6 +256,10 @@ private:
     QRegion regionFromPixels(const QPolygonF& polygon) const;
     QRegion rectRegion(QRectF logicalBox) const;
     void measure(const QRectF& pixels);
+    // The footprint of a blit of `visible` (source pixels) through `t`:
+    // measured while measuring, else charged against the budget. False when
+    // nothing is to be drawn.
+    bool beginBlit(const QTransform& t, const QRectF& visible);
     // Counts pixels about to be drawn against the file's budget.
     void charge(const QRectF& pixels);
     void chargeArea(double pixels);
