@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "imaging/bitmap24.h"
 #include "imaging/bitmap8.h"
 #include "imaging/errors.h"

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "imaging/cut.h"
 #include "imaging/errors.h"
 #include "tests/support/testsupport.h"

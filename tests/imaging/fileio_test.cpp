@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <filesystem>
 #include <sys/stat.h>

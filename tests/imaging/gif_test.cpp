@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <gif_lib.h>
 
 #include "imaging/codecs.h"
