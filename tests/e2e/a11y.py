@@ -89,13 +89,22 @@ def application(name, timeout, gone=lambda: False):
     return None if found == "gone" else found
 
 
+def _role(name):
+    """The AT-SPI role that a role name ("push button", "check box") stands
+    for. Roles are compared as values: their names differ between releases
+    of the accessibility library (a push button reads "button" from 2.50 on)."""
+    return getattr(pyatspi, "ROLE_" + name.upper().replace(" ", "_"))
+
+
 def find_all(root, role=None, name=None, showing=True):
-    """Controls under root with the role name (e.g. "push button") and
-    accessible name given, only those on screen when `showing`."""
+    """Controls under root with the role (named as in pyatspi: "push button",
+    "check box") and accessible name given, only those on screen when
+    `showing`."""
+    wanted = _role(role) if role is not None else None
     found = []
     for acc in _walk(root.acc):
         try:
-            if role is not None and acc.getRoleName() != role:
+            if wanted is not None and acc.getRole() != wanted:
                 continue
             if name is not None and (acc.name or "") != name:
                 continue

@@ -20,10 +20,23 @@ namespace clipora::test {
 
 // Shows a top-level window and makes it the active window, so that focus
 // changes behave as they do for a user.
+// Makes the window the active one at once. QApplication::setActiveWindow is
+// deprecated from Qt 6.5 on, but on the offscreen platform it is the only call
+// that activates synchronously and hands the focus back to the window's focus
+// widget after a popup; activateWindow() goes through the platform, which
+// leaves the focus where the popup left it.
+inline void activate(QWidget& window)
+{
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    QApplication::setActiveWindow(&window);
+    QT_WARNING_POP
+}
+
 inline void showActive(QWidget& window)
 {
     window.show();
-    QApplication::setActiveWindow(&window);
+    activate(window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
 }
 

@@ -91,7 +91,7 @@ public:
     {
         QTest::mouseClick(w->resizeon, Qt::LeftButton);
         ASSERT_TRUE(r->isVisible());
-        QApplication::setActiveWindow(r);
+        test::activate(*r);
         ASSERT_TRUE(QTest::qWaitForWindowActive(r));
     }
 
@@ -670,7 +670,7 @@ TEST_F(ResizeDialog, APickTakesThePixelOfThePreviewAsShown)
     ASSERT_TRUE(r->transpick->isChecked());
 
     // The gap colour in the preview's corner lies nowhere in the picture.
-    QApplication::setActiveWindow(w);
+    test::activate(*w);
     click(w->mainimage, {1, 1});
     EXPECT_EQ(zoom::colourValue(r->transcolor->color()), 0x563412u);
     EXPECT_FALSE(r->transpick->isChecked());
