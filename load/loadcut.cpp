@@ -16,12 +16,12 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QShowEvent>
-#include <QSignalBlocker>
 #include <QUrl>
 
 #include <algorithm>
 
 #include "load/clientarea.h"
+#include "load/cutaxis.h"
 #include "load/forms.h"
 #include "load/loadrules.h"
 #include "toolkit/conversions.h"
@@ -121,13 +121,6 @@ QAction* makeSeparator(const char* name, QMenu* menu)
     QAction* item = menu->addSeparator();
     item->setObjectName(QLatin1String(name));
     return item;
-}
-
-// Assigns a ruler's thumb without running its change handling.
-void setThumbQuietly(TrackBar* ruler, int position)
-{
-    const QSignalBlocker quiet(ruler);
-    ruler->setPosition(position);
 }
 
 // The path of a file name as the operating system wants it.
@@ -656,16 +649,8 @@ void Tloadcut::loaded()
 
 void Tloadcut::areareset()
 {
-    areax->setSelection(0, picwidth);
-    setThumbQuietly(areax, halfToEven(picwidth));
-    edgexl->setText(QStringLiteral("0"));
-    edgexr->setText(intText(picwidth));
-    sizex->setText(intText(picwidth));
-    areay->setSelection(0, picheight);
-    setThumbQuietly(areay, halfToEven(picheight));
-    edgeyu->setText(QStringLiteral("0"));
-    edgeyb->setText(intText(picheight));
-    sizey->setText(intText(picheight));
+    CutAxis::x(*this).reset();
+    CutAxis::y(*this).reset();
     shot->setGeometry(imgleft - 1, imgtop - 1, picwidth + 2, picheight + 2);
 }
 
@@ -674,114 +659,41 @@ void Tloadcut::resetClick()
     areareset();
 }
 
-// The left and upper edges: refused below 0, kept below the far edge.
+// The field handlers; the rules are those of CutAxis.
 void Tloadcut::edgexlon()
 {
     clearActiveControl(this);
-    int v = toIntLenient(edgexl->text());
-    if (v < 0)
-        return;
-    if (v >= xr()) {
-        v = xr() - 1;
-        edgexl->setText(intText(v));
-    }
-    areax->setSelStart(v);
-    sizex->setText(intText(xr() - v));
-    areax->setPosition(xl() + toIntStrict(sizex->text()) / 2);
-    shot->move(imgleft + v - 1, shot->y());
-    shot->resize(toIntStrict(sizex->text()) + 2, shot->height());
+    CutAxis::x(*this).applyLowField();
 }
 
 void Tloadcut::edgeyuon()
 {
     clearActiveControl(this);
-    int v = toIntLenient(edgeyu->text());
-    if (v < 0)
-        return;
-    if (v >= yb()) {
-        v = yb() - 1;
-        edgeyu->setText(intText(v));
-    }
-    areay->setSelStart(v);
-    sizey->setText(intText(yb() - v));
-    areay->setPosition(yu() + toIntStrict(sizey->text()) / 2);
-    shot->move(shot->x(), imgtop + v - 1);
-    shot->resize(shot->width(), toIntStrict(sizey->text()) + 2);
+    CutAxis::y(*this).applyLowField();
 }
 
-// The right and bottom edges: refused at 0 or below, kept within the picture
-// and beyond the near edge.
 void Tloadcut::edgexron()
 {
     clearActiveControl(this);
-    int v = toIntLenient(edgexr->text());
-    if (v <= 0)
-        return;
-    if (v > picwidth) {
-        v = picwidth;
-        edgexr->setText(intText(v));
-    }
-    if (v <= xl()) {
-        v = xl() + 1;
-        edgexr->setText(intText(v));
-    }
-    areax->setSelEnd(v);
-    sizex->setText(intText(v - xl()));
-    areax->setPosition(xl() + toIntStrict(sizex->text()) / 2);
-    shot->resize(toIntStrict(sizex->text()) + 2, shot->height());
+    CutAxis::x(*this).applyHighField();
 }
 
 void Tloadcut::edgeybon()
 {
     clearActiveControl(this);
-    int v = toIntLenient(edgeyb->text());
-    if (v <= 0)
-        return;
-    if (v > picheight) {
-        v = picheight;
-        edgeyb->setText(intText(v));
-    }
-    if (v <= yu()) {
-        v = yu() + 1;
-        edgeyb->setText(intText(v));
-    }
-    areay->setSelEnd(v);
-    sizey->setText(intText(v - yu()));
-    areay->setPosition(yu() + toIntStrict(sizey->text()) / 2);
-    shot->resize(shot->width(), toIntStrict(sizey->text()) + 2);
+    CutAxis::y(*this).applyHighField();
 }
 
-// The sizes: refused at 0 or below, kept within the picture.
 void Tloadcut::sizexon()
 {
     clearActiveControl(this);
-    int s = toIntLenient(sizex->text());
-    if (s <= 0)
-        return;
-    if (xl() + s > picwidth) {
-        s = picwidth - xl();
-        sizex->setText(intText(s));
-    }
-    areax->setSelEnd(xl() + s);
-    edgexr->setText(intText(xl() + s));
-    areax->setPosition(s / 2 + xl());
-    shot->resize(s + 2, shot->height());
+    CutAxis::x(*this).applySizeField();
 }
 
 void Tloadcut::sizeyon()
 {
     clearActiveControl(this);
-    int s = toIntLenient(sizey->text());
-    if (s <= 0)
-        return;
-    if (yu() + s > picheight) {
-        s = picheight - yu();
-        sizey->setText(intText(s));
-    }
-    areay->setSelEnd(yu() + s);
-    edgeyb->setText(intText(yu() + s));
-    areay->setPosition(s / 2 + yu());
-    shot->resize(shot->width(), s + 2);
+    CutAxis::y(*this).applySizeField();
 }
 
 // Enter applies the field; every key goes on to the field as usual.
