@@ -34,10 +34,8 @@ class EditField;
 class SpeedButton;
 class SpeedButtonGroup;
 class SpinButtons;
-namespace zoom {
 class ColourSwatch;
 class Dot;
-}  // namespace zoom
 }  // namespace clipora
 
 namespace clipora::zoom {
@@ -90,12 +88,12 @@ public:
     QLabel* originy;
     QLabel* Image1;
     QLabel* Label1;
-    clipora::zoom::ColourSwatch* fillcolor;   // the gap colour
-    clipora::zoom::ColourSwatch* transcolor;  // the transparent colour
+    clipora::ColourSwatch* fillcolor;   // the gap colour
+    clipora::ColourSwatch* transcolor;  // the transparent colour
     clipora::SpeedButton* transpick;          // colour pick from the picture
     clipora::SpeedButtonGroup* group2;        // transpick alone: a second click releases it
     QLabel* Label2;
-    clipora::zoom::Dot* Shape1;               // the decimal point between the angle fields
+    clipora::Dot* Shape1;               // the decimal point between the angle fields
     QLabel* Image2;
     QPushButton* goresize;
     clipora::EditField* newsizex;

@@ -18,7 +18,7 @@
 #include "toolkit/messagebox.h"
 #include "toolkit/spinbuttons.h"
 #include "zoom/calc/zoomcalc.h"
-#include "zoom/colourswatch.h"
+#include "toolkit/colourswatch.h"
 #include "zoom/resize.h"
 
 using namespace clipora;
