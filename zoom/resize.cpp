@@ -32,17 +32,11 @@ using namespace clipora::zoom;
 
 namespace clipora::zoom {
 
-std::uint32_t colourValue(const QColor& colour)
+ColourValue colourValue(const QColor& colour)
 {
     const QColor rgb = colour.toRgb();
-    return static_cast<std::uint32_t>(rgb.red()) | static_cast<std::uint32_t>(rgb.green()) << 8 |
-           static_cast<std::uint32_t>(rgb.blue()) << 16;
-}
-
-QColor colourOf(std::uint32_t value)
-{
-    return QColor(static_cast<int>(value & 0xFF), static_cast<int>(value >> 8 & 0xFF),
-                  static_cast<int>(value >> 16 & 0xFF));
+    return ColourValue(Rgb{static_cast<std::uint8_t>(rgb.red()), static_cast<std::uint8_t>(rgb.green()),
+                           static_cast<std::uint8_t>(rgb.blue())});
 }
 
 }  // namespace clipora::zoom
@@ -396,7 +390,7 @@ void Tresize::goresizeClick()
         // hands over is what the settings say.
         host_->display(host_->workbmp());
         showMessage(QString::fromUtf8(messages::sameSize), this);
-    } else if (newx < width || newy < height) {
+    } else if (zoom::reduces(width, height, newx, newy)) {
         resultbmp = Bitmap24(newx, newy);
         zoomdown(settings);
         host_->display(resultbmp);

@@ -21,6 +21,7 @@
 #include <stdexcept>
 
 #include "imaging/bitmap24.h"
+#include "imaging/colour.h"
 #include "zoom/resizehost.h"
 
 class QCheckBox;
@@ -62,14 +63,13 @@ struct ResizeSettings {
     int degreesub = 0;
     bool intrans = false;
     bool edge = false;
-    std::uint32_t fillcolor = 0;   // 0x00BBGGRR
-    std::uint32_t transcolor = 0;  // 0x00BBGGRR
+    clipora::ColourValue fillcolor;
+    clipora::ColourValue transcolor;
     friend bool operator==(const ResizeSettings&, const ResizeSettings&) = default;
 };
 
-// A colour as 0x00BBGGRR, and back.
-std::uint32_t colourValue(const QColor& colour);
-QColor colourOf(std::uint32_t value);
+// A swatch's colour as the computations take it.
+clipora::ColourValue colourValue(const QColor& colour);
 
 }  // namespace clipora::zoom
 
