@@ -92,6 +92,11 @@ void CutAxis::setScroll(int position) const
 int& CutAxis::rememberedScroll() const { return x_ ? w_.scrollx : w_.scrolly; }
 int CutAxis::viewLength() const { return x_ ? w_.view->width() : w_.view->height(); }
 
+int CutAxis::middle() const
+{
+    return low() + floorHalf(toIntStrict(sizeField()->text()));
+}
+
 void CutAxis::applyLowField() const
 {
     const auto v = applyLowEdge(toIntLenient(lowField()->text()), high());
@@ -148,7 +153,7 @@ void CutAxis::showEdges(int newLow, int newHigh) const
     lowField()->setText(intText(newLow));
     highField()->setText(intText(newHigh));
     ruler()->setSelection(newLow, newHigh);
-    setThumbQuietly(ruler(), low() + floorHalf(toIntStrict(sizeField()->text())));
+    setThumbQuietly(ruler(), middle());
 }
 
 }  // namespace clipora

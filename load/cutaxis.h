@@ -95,6 +95,10 @@ public:
 
     int low() const { return ruler()->selStart(); }
     int high() const { return ruler()->selEnd(); }
+    // The thumb's place in the middle of the area: the low edge plus half the
+    // size field, read strictly (ConversionError for typed text that is no
+    // number).
+    int middle() const;
     int picSize() const;
     int origin() const;
     QColor guideColour() const;

@@ -122,7 +122,7 @@ void rulerExit(Tloadcut& w, const CutAxis& axis)
     axis.lowButton()->setChecked(false);
     axis.highButton()->setChecked(false);
     axis.ruler()->setTickMarks(TrackBar::TickMarks::BothSides);
-    axis.ruler()->setPosition(axis.ruler()->selStart() + floorHalf(toIntStrict(axis.sizeField()->text())));
+    axis.ruler()->setPosition(axis.middle());
     w.beam->hide();
     w.beam->setGeometry(w.imgleft - 1, w.imgtop - 1, 1, 1);
 }
@@ -161,8 +161,7 @@ void edgeButtonClicked(Tloadcut& w, const CutAxis& axis)
     // whole-area handling: its scroll position comes back, its edges stay.
     if (across.ruler()->hasFocus()) {
         across.ruler()->setTickMarks(TrackBar::TickMarks::BothSides);
-        across.ruler()->setPosition(across.ruler()->selStart() +
-                                    floorHalf(toIntStrict(across.sizeField()->text())));
+        across.ruler()->setPosition(across.middle());
     }
 
     ruler->setTickMarks(TrackBar::TickMarks::BottomRight);
