@@ -29,8 +29,9 @@ struct Bgr {
         p[1] = g;
         p[2] = r;
     }
-    // The pixel's three bytes as one number, blue in the low byte.
-    std::uint32_t packed() const { return b | (g << 8) | (std::uint32_t(r) << 16); }
+    // The pixel's three bytes read as one little-endian number (blue in the
+    // low byte): the colour's 0xRRGGBB.
+    std::uint32_t packed() const { return Rgb{r, g, b}.hex(); }
 };
 
 inline double zoomcalcValue(int p00, int p10, int p01, int p11, double fx, double fy, Nbvalid nbvalid)
