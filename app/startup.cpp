@@ -1,10 +1,10 @@
 #include "startup.h"
 
 #include <QApplication>
-#include <QFont>
 
 #include "load/forms.h"
 #include "toolkit/clipboard.h"
+#include "toolkit/controlfactory.h"
 #include "toolkit/metafile.h"
 #include "load/loadcut.h"
 #include "load/resizehost.h"
@@ -15,13 +15,7 @@ namespace clipora {
 
 void setUpApplication(QApplication& app)
 {
-    // The window asks for "ＭＳ Ｐゴシック"; IPAPGothic stands in for it so that
-    // the Japanese captions render with one proportional Gothic face everywhere.
-    QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
-    QFont::insertSubstitution(QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"));
-    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-    font.setPixelSize(12);
-    app.setFont(font);
+    setUpWindowFont(app);
 
     // Metafiles on the clipboard go through the same player as metafile files.
     setClipboardMetafileReader([](ByteView data, const QString& mimeType) {

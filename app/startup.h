@@ -10,7 +10,8 @@ class Tzelvano;
 
 namespace clipora {
 
-// Font substitutions and the application font; call once after QApplication.
+// The windows' font and the clipboard's metafile reader; call once after
+// QApplication.
 void setUpApplication(QApplication& app);
 
 // The three windows of the program, owned here. Destroying this object

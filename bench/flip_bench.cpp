@@ -1,7 +1,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/benchsupport.h"
-#include "load/clipboardflip.h"
+#include "imaging/flip.h"
 
 namespace {
 

@@ -78,17 +78,6 @@ void Bitmap24::fill(std::uint8_t blue, std::uint8_t green, std::uint8_t red)
     }
 }
 
-bool Bitmap24::samePixels(const Bitmap24& other) const
-{
-    if (width_ != other.width_ || height_ != other.height_)
-        return false;
-    const std::size_t bytes = 3 * static_cast<std::size_t>(width_);
-    for (int y = 0; y < height_; ++y)
-        if (std::memcmp(row(y), other.row(y), bytes) != 0)
-            return false;
-    return true;
-}
-
 Bitmap8::Bitmap8(int width, int height)
 {
     checkPictureSize(width, height);

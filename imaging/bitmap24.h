@@ -39,9 +39,6 @@ public:
     void copyRect(int sx, int sy, int w, int h, int dx, int dy);
     void fill(std::uint8_t blue, std::uint8_t green, std::uint8_t red);
 
-    // Pixels are equal (padding bytes are not compared).
-    bool samePixels(const Bitmap24& other) const;
-
 private:
     int width_ = 0;
     int height_ = 0;

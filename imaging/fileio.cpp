@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "errors.h"
+#include "paths.h"
 
 namespace clipora {
 
@@ -55,16 +56,6 @@ private:
     bool kept_ = false;
 };
 
-std::string folderOf(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
-
 }  // namespace
 
 namespace testhooks {
@@ -110,10 +101,8 @@ void writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data
     if (exists && (!S_ISREG(existing.st_mode) || ::access(path.c_str(), W_OK) != 0))
         throw cannotCreate();
 
-    const std::string folder = folderOf(path);
-    const auto slash = path.find_last_of('/');
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    TemporaryFile temp(folder + "/." + base + ".XXXXXX");
+    const PathParts parts = splitPath(path);
+    TemporaryFile temp(parts.folder + "/." + parts.name + ".XXXXXX");
     if (!temp.ok())
         throw cannotCreate();
 

@@ -16,14 +16,15 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QShowEvent>
-#include <QSignalBlocker>
 #include <QUrl>
 
 #include <algorithm>
 
 #include "load/clientarea.h"
+#include "load/cutaxis.h"
 #include "load/forms.h"
 #include "load/loadrules.h"
+#include "toolkit/controlfactory.h"
 #include "toolkit/conversions.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/editfield.h"
@@ -43,13 +44,6 @@ using namespace clipora;
 
 namespace {
 
-QLabel* makeLabel(const char* name, const QString& caption, QWidget* parent)
-{
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(QLatin1String(name));
-    return label;
-}
-
 // A label on a white ground, used for the picture's size.
 void makeWhite(QLabel* label)
 {
@@ -57,43 +51,19 @@ void makeWhite(QLabel* label)
     setPaletteColour(label, QPalette::Window, Qt::white);
 }
 
-QPushButton* makeButton(const char* name, const QString& caption, QWidget* parent)
+// A field of the cut area or the JPEG quality: Ctrl+C and Ctrl+V stay the
+// menu's shortcuts while it has the focus.
+EditField* makeNumberField(const char* name, const QString& text, const QString& accessibleName,
+                           const QRect& place, QWidget* parent)
 {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setAutoDefault(false);
-    return button;
-}
-
-EditField* makeField(const char* name, const QString& text, const QString& accessibleName, QWidget* parent)
-{
-    auto* field = new EditField(text, parent);
-    field->setObjectName(QLatin1String(name));
-    field->setAccessibleName(accessibleName);
-    setPixelSize(field, 16);
-    // Menu shortcuts act whatever control has the focus, these fields included.
+    EditField* field = makeField(name, text, accessibleName, place, parent);
     field->setWindowShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_V)});
     return field;
 }
 
-SpinButtons* makeSpin(const char* name, Qt::Orientation orientation, EditField* field, int maximum, int increment,
-                      QWidget* parent)
+SpeedButton* makeEdgeButton(const char* name, const QString& caption, const QRect& place, QWidget* parent)
 {
-    auto* spin = new SpinButtons(orientation, parent);
-    spin->setObjectName(QLatin1String(name));
-    spin->setAccessibleName(field->accessibleName() + QStringLiteral(" 増減"));
-    spin->setField(field);
-    spin->setRange(0, maximum);
-    spin->setIncrement(increment);
-    spin->setPosition(0);
-    return spin;
-}
-
-SpeedButton* makeEdgeButton(const char* name, const QString& caption, QWidget* parent)
-{
-    auto* button = new SpeedButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    return button;
+    return named(new SpeedButton(caption, parent), name, place);
 }
 
 TrackBar* makeRuler(const char* name, Qt::Orientation orientation, const QString& accessibleName, QWidget* parent)
@@ -123,13 +93,6 @@ QAction* makeSeparator(const char* name, QMenu* menu)
     return item;
 }
 
-// Assigns a ruler's thumb without running its change handling.
-void setThumbQuietly(TrackBar* ruler, int position)
-{
-    const QSignalBlocker quiet(ruler);
-    ruler->setPosition(position);
-}
-
 // The path of a file name as the operating system wants it.
 std::string localPath(const QString& path)
 {
@@ -147,9 +110,7 @@ Tloadcut::Tloadcut(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("loadcut"));
     setWindowTitle(QStringLiteral("Clipora"));
-    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-    font.setPixelSize(12);
-    setFont(font);
+    setFont(windowFont());
 
     buildControls();
     buildMenu();
@@ -174,84 +135,57 @@ void Tloadcut::buildControls()
     setCentralWidget(client);
 
     // Top band.
-    Loadpic = makeButton("Loadpic", QStringLiteral("ロード"), client);
-    Loadpic->setGeometry(4, 4, 64, 24);
-    resizeon = makeButton("resizeon", QStringLiteral("サイズ変更"), client);
-    resizeon->setGeometry(72, 4, 76, 24);
-    Label4 = makeLabel("Label4", QStringLiteral("JPEG画質"), client);
+    Loadpic = makeButton("Loadpic", QStringLiteral("ロード"), {4, 4, 64, 24}, client);
+    resizeon = makeButton("resizeon", QStringLiteral("サイズ変更"), {72, 4, 76, 24}, client);
+    Label4 = makeLabel("Label4", QStringLiteral("JPEG画質"), {160, 9, 52, 14}, client);
     setPixelSize(Label4, 12);
-    Label4->setGeometry(160, 9, 52, 14);
-    jpgq = makeField("jpgq", QStringLiteral("100"), QStringLiteral("JPEG画質"), client);
+    jpgq = makeNumberField("jpgq", QStringLiteral("100"), QStringLiteral("JPEG画質"), {214, 5, 36, 22}, client);
     setPixelSize(jpgq, 12);
-    jpgq->setGeometry(214, 5, 36, 22);
-    UpDownjpgq = makeSpin("UpDownjpgq", Qt::Horizontal, jpgq, 100, 10, client);
+    UpDownjpgq = makeSpin("UpDownjpgq", Qt::Horizontal, jpgq, 0, 100, 10, 0, {250, 5, 30, 22}, client);
     UpDownjpgq->setMinimum(1);
     UpDownjpgq->setPosition(100);
-    UpDownjpgq->setGeometry(250, 5, 30, 22);
-    savepic = makeButton("savepic", QStringLiteral("カット＆保存"), client);
-    savepic->setGeometry(292, 4, 92, 24);
+    savepic = makeButton("savepic", QStringLiteral("カット＆保存"), {292, 4, 92, 24}, client);
 
     // Band above the picture.
-    Label1 = makeLabel("Label1", QStringLiteral("元画像\u3000"), client);
+    Label1 = makeLabel("Label1", QStringLiteral("元画像\u3000"), {4, 42, 64, 20}, client);
     makeWhite(Label1);
     setPixelSize(Label1, 16);
-    Label1->setGeometry(4, 42, 64, 20);
-    originx = makeLabel("originx", QStringLiteral("X : 300"), client);
+    originx = makeLabel("originx", QStringLiteral("X : 300"), {74, 42, 72, 20}, client);
     makeWhite(originx);
     setPaletteColour(originx, QPalette::WindowText, xAxisColour);
     setPixelSize(originx, 16);
     originx->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    originx->setGeometry(74, 42, 72, 20);
-    XL = makeEdgeButton("XL", QStringLiteral("左端移動"), client);
-    XL->setGeometry(150, 40, 62, 24);
-    edgexl = makeField("edgexl", QStringLiteral("0"), QStringLiteral("左端"), client);
-    edgexl->setGeometry(216, 40, 48, 24);
-    UpDownxl = makeSpin("UpDownxl", Qt::Horizontal, edgexl, 2000, 1, client);
-    UpDownxl->setGeometry(264, 40, 30, 24);
-    Label2 = makeLabel("Label2", QStringLiteral("横サイズ"), client);
+    XL = makeEdgeButton("XL", QStringLiteral("左端移動"), {150, 40, 62, 24}, client);
+    edgexl = makeNumberField("edgexl", QStringLiteral("0"), QStringLiteral("左端"), {216, 40, 48, 24}, client);
+    UpDownxl = makeSpin("UpDownxl", Qt::Horizontal, edgexl, 0, 2000, 1, 0, {264, 40, 30, 24}, client);
+    Label2 = makeLabel("Label2", QStringLiteral("横サイズ"), {300, 44, 56, 16}, client);
     setPaletteColour(Label2, QPalette::WindowText, xAxisColour);
     setPixelSize(Label2, 13);
-    Label2->setGeometry(300, 44, 56, 16);
-    sizex = makeField("sizex", QStringLiteral("0"), QStringLiteral("横サイズ"), client);
+    sizex = makeNumberField("sizex", QStringLiteral("0"), QStringLiteral("横サイズ"), {358, 40, 48, 24}, client);
     setPaletteColour(sizex, QPalette::Text, xAxisColour);
-    sizex->setGeometry(358, 40, 48, 24);
-    UpDownX = makeSpin("UpDownX", Qt::Horizontal, sizex, 2000, 1, client);
-    UpDownX->setGeometry(406, 40, 30, 24);
-    edgexr = makeField("edgexr", QStringLiteral("0"), QStringLiteral("右端"), client);
-    edgexr->setGeometry(442, 40, 48, 24);
-    UpDownxr = makeSpin("UpDownxr", Qt::Horizontal, edgexr, 2000, 1, client);
-    UpDownxr->setGeometry(490, 40, 30, 24);
-    XR = makeEdgeButton("XR", QStringLiteral("右端移動"), client);
-    XR->setGeometry(526, 40, 62, 24);
+    UpDownX = makeSpin("UpDownX", Qt::Horizontal, sizex, 0, 2000, 1, 0, {406, 40, 30, 24}, client);
+    edgexr = makeNumberField("edgexr", QStringLiteral("0"), QStringLiteral("右端"), {442, 40, 48, 24}, client);
+    UpDownxr = makeSpin("UpDownxr", Qt::Horizontal, edgexr, 0, 2000, 1, 0, {490, 40, 30, 24}, client);
+    XR = makeEdgeButton("XR", QStringLiteral("右端移動"), {526, 40, 62, 24}, client);
 
     // Band left of the picture.
-    originy = makeLabel("originy", QStringLiteral("Y : 230"), client);
+    originy = makeLabel("originy", QStringLiteral("Y : 230"), {2, 76, 68, 20}, client);
     makeWhite(originy);
     setPaletteColour(originy, QPalette::WindowText, yAxisColour);
     setPixelSize(originy, 16);
     originy->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    originy->setGeometry(2, 76, 68, 20);
-    YU = makeEdgeButton("YU", QStringLiteral("上端移動"), client);
-    YU->setGeometry(4, 102, 64, 24);
-    edgeyu = makeField("edgeyu", QStringLiteral("0"), QStringLiteral("上端"), client);
-    edgeyu->setGeometry(4, 132, 48, 24);
-    UpDownyu = makeSpin("UpDownyu", Qt::Vertical, edgeyu, 100, -1, client);
-    UpDownyu->setGeometry(52, 132, 16, 24);
-    Label3 = makeLabel("Label3", QStringLiteral("縦サイズ"), client);
+    YU = makeEdgeButton("YU", QStringLiteral("上端移動"), {4, 102, 64, 24}, client);
+    edgeyu = makeNumberField("edgeyu", QStringLiteral("0"), QStringLiteral("上端"), {4, 132, 48, 24}, client);
+    UpDownyu = makeSpin("UpDownyu", Qt::Vertical, edgeyu, 0, 100, -1, 0, {52, 132, 16, 24}, client);
+    Label3 = makeLabel("Label3", QStringLiteral("縦サイズ"), {4, 162, 64, 16}, client);
     setPaletteColour(Label3, QPalette::WindowText, yAxisColour);
     setPixelSize(Label3, 13);
-    Label3->setGeometry(4, 162, 64, 16);
-    sizey = makeField("sizey", QStringLiteral("0"), QStringLiteral("縦サイズ"), client);
+    sizey = makeNumberField("sizey", QStringLiteral("0"), QStringLiteral("縦サイズ"), {4, 180, 48, 24}, client);
     setPaletteColour(sizey, QPalette::Text, yAxisColour);
-    sizey->setGeometry(4, 180, 48, 24);
-    UpDownY = makeSpin("UpDownY", Qt::Vertical, sizey, 100, -1, client);
-    UpDownY->setGeometry(52, 180, 16, 24);
-    edgeyb = makeField("edgeyb", QStringLiteral("0"), QStringLiteral("下端"), client);
-    edgeyb->setGeometry(4, 210, 48, 24);
-    UpDownyb = makeSpin("UpDownyb", Qt::Vertical, edgeyb, 100, -1, client);
-    UpDownyb->setGeometry(52, 210, 16, 24);
-    YB = makeEdgeButton("YB", QStringLiteral("下端移動"), client);
-    YB->setGeometry(4, 240, 64, 24);
+    UpDownY = makeSpin("UpDownY", Qt::Vertical, sizey, 0, 100, -1, 0, {52, 180, 16, 24}, client);
+    edgeyb = makeNumberField("edgeyb", QStringLiteral("0"), QStringLiteral("下端"), {4, 210, 48, 24}, client);
+    UpDownyb = makeSpin("UpDownyb", Qt::Vertical, edgeyb, 0, 100, -1, 0, {52, 210, 16, 24}, client);
+    YB = makeEdgeButton("YB", QStringLiteral("下端移動"), {4, 240, 64, 24}, client);
 
     edgeButtons = new SpeedButtonGroup(this);
     edgeButtons->setObjectName(QStringLiteral("group1"));
@@ -656,16 +590,8 @@ void Tloadcut::loaded()
 
 void Tloadcut::areareset()
 {
-    areax->setSelection(0, picwidth);
-    setThumbQuietly(areax, halfToEven(picwidth));
-    edgexl->setText(QStringLiteral("0"));
-    edgexr->setText(intText(picwidth));
-    sizex->setText(intText(picwidth));
-    areay->setSelection(0, picheight);
-    setThumbQuietly(areay, halfToEven(picheight));
-    edgeyu->setText(QStringLiteral("0"));
-    edgeyb->setText(intText(picheight));
-    sizey->setText(intText(picheight));
+    CutAxis::x(*this).reset();
+    CutAxis::y(*this).reset();
     shot->setGeometry(imgleft - 1, imgtop - 1, picwidth + 2, picheight + 2);
 }
 
@@ -674,114 +600,41 @@ void Tloadcut::resetClick()
     areareset();
 }
 
-// The left and upper edges: refused below 0, kept below the far edge.
+// The field handlers; the rules are those of CutAxis.
 void Tloadcut::edgexlon()
 {
     clearActiveControl(this);
-    int v = toIntLenient(edgexl->text());
-    if (v < 0)
-        return;
-    if (v >= xr()) {
-        v = xr() - 1;
-        edgexl->setText(intText(v));
-    }
-    areax->setSelStart(v);
-    sizex->setText(intText(xr() - v));
-    areax->setPosition(xl() + toIntStrict(sizex->text()) / 2);
-    shot->move(imgleft + v - 1, shot->y());
-    shot->resize(toIntStrict(sizex->text()) + 2, shot->height());
+    CutAxis::x(*this).applyLowField();
 }
 
 void Tloadcut::edgeyuon()
 {
     clearActiveControl(this);
-    int v = toIntLenient(edgeyu->text());
-    if (v < 0)
-        return;
-    if (v >= yb()) {
-        v = yb() - 1;
-        edgeyu->setText(intText(v));
-    }
-    areay->setSelStart(v);
-    sizey->setText(intText(yb() - v));
-    areay->setPosition(yu() + toIntStrict(sizey->text()) / 2);
-    shot->move(shot->x(), imgtop + v - 1);
-    shot->resize(shot->width(), toIntStrict(sizey->text()) + 2);
+    CutAxis::y(*this).applyLowField();
 }
 
-// The right and bottom edges: refused at 0 or below, kept within the picture
-// and beyond the near edge.
 void Tloadcut::edgexron()
 {
     clearActiveControl(this);
-    int v = toIntLenient(edgexr->text());
-    if (v <= 0)
-        return;
-    if (v > picwidth) {
-        v = picwidth;
-        edgexr->setText(intText(v));
-    }
-    if (v <= xl()) {
-        v = xl() + 1;
-        edgexr->setText(intText(v));
-    }
-    areax->setSelEnd(v);
-    sizex->setText(intText(v - xl()));
-    areax->setPosition(xl() + toIntStrict(sizex->text()) / 2);
-    shot->resize(toIntStrict(sizex->text()) + 2, shot->height());
+    CutAxis::x(*this).applyHighField();
 }
 
 void Tloadcut::edgeybon()
 {
     clearActiveControl(this);
-    int v = toIntLenient(edgeyb->text());
-    if (v <= 0)
-        return;
-    if (v > picheight) {
-        v = picheight;
-        edgeyb->setText(intText(v));
-    }
-    if (v <= yu()) {
-        v = yu() + 1;
-        edgeyb->setText(intText(v));
-    }
-    areay->setSelEnd(v);
-    sizey->setText(intText(v - yu()));
-    areay->setPosition(yu() + toIntStrict(sizey->text()) / 2);
-    shot->resize(shot->width(), toIntStrict(sizey->text()) + 2);
+    CutAxis::y(*this).applyHighField();
 }
 
-// The sizes: refused at 0 or below, kept within the picture.
 void Tloadcut::sizexon()
 {
     clearActiveControl(this);
-    int s = toIntLenient(sizex->text());
-    if (s <= 0)
-        return;
-    if (xl() + s > picwidth) {
-        s = picwidth - xl();
-        sizex->setText(intText(s));
-    }
-    areax->setSelEnd(xl() + s);
-    edgexr->setText(intText(xl() + s));
-    areax->setPosition(s / 2 + xl());
-    shot->resize(s + 2, shot->height());
+    CutAxis::x(*this).applySizeField();
 }
 
 void Tloadcut::sizeyon()
 {
     clearActiveControl(this);
-    int s = toIntLenient(sizey->text());
-    if (s <= 0)
-        return;
-    if (yu() + s > picheight) {
-        s = picheight - yu();
-        sizey->setText(intText(s));
-    }
-    areay->setSelEnd(yu() + s);
-    edgeyb->setText(intText(yu() + s));
-    areay->setPosition(s / 2 + yu());
-    shot->resize(shot->width(), s + 2);
+    CutAxis::y(*this).applySizeField();
 }
 
 // Enter applies the field; every key goes on to the field as usual.

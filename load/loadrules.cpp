@@ -1,15 +1,24 @@
 #include "loadrules.h"
 
+#include <string>
+#include <utility>
+
+#include "imaging/paths.h"
+
 namespace clipora {
 
 namespace {
-// Index of the extension's dot in `path`, or -1: the last dot after the last
-// folder separator.
-qsizetype extensionDot(const QString& path)
+// The path in UTF-8 and its extension's dot (npos when it has none).
+struct DottedPath {
+    std::string path;
+    std::size_t dot;
+};
+
+DottedPath dotted(const QString& path)
 {
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    return dot > slash ? dot : -1;
+    std::string utf8 = path.toStdString();
+    const std::size_t dot = extensionDot(utf8);
+    return {std::move(utf8), dot};
 }
 }  // namespace
 
@@ -27,14 +36,14 @@ int saveFilterIndexFor(const QString& path)
 
 QString extensionWithDot(const QString& path)
 {
-    const qsizetype dot = extensionDot(path);
-    return dot < 0 ? QString() : path.mid(dot);
+    const DottedPath p = dotted(path);
+    return p.dot == std::string::npos ? QString() : QString::fromStdString(p.path.substr(p.dot));
 }
 
 QString withoutExtension(const QString& path)
 {
-    const qsizetype dot = extensionDot(path);
-    return dot < 0 ? path : path.left(dot);
+    const DottedPath p = dotted(path);
+    return p.dot == std::string::npos ? path : QString::fromStdString(p.path.substr(0, p.dot));
 }
 
 int halfToEven(int n)

@@ -14,7 +14,7 @@
 
 #include <algorithm>
 
-#include "load/areahelpers.h"
+#include "load/cutaxis.h"
 #include "load/forms.h"
 #include "toolkit/conversions.h"
 #include "toolkit/editfield.h"
@@ -162,54 +162,20 @@ void Tloadcut::finishDrawing(int px, int py)
 {
     drawing = false;
 
-    // The marker as the press and the last move left it; kept here as
-    // numbers, since the widget cannot hold a width or height below zero.
-    int left = shot->x();
-    int width = shot->width();
-    int top = shot->y();
-    int height = shot->height();
+    // The marker as the press and the last move left it.
+    const int left = shot->x();
+    const int width = shot->width();
+    const int top = shot->y();
+    const int height = shot->height();
 
-    // One axis of the finished rectangle; the x axis is described, y is alike.
-    const auto finishAxis = [](int pressed, int anchor, int origin, int size, int& start, int& extent) {
-        // Released left of the press point by more than one pixel: the area
-        // runs from the release point to the column before the anchor.
-        if (pressed < anchor) {
-            start = origin + pressed - 1;
-            extent = anchor - pressed + 2;
-        }
-        // Beyond the left border the rectangle shifts right, its width kept.
-        if (start < origin - 1)
-            start = origin - 1;
-        // Reaching the last column or beyond: up to the right border.
-        if (start + extent >= origin + size)
-            extent = origin + size + 1 - start;
-        // Pressed right of the picture (only before the first picture): an
-        // empty area at the right border rather than one whose edges cross.
-        if (extent < 2) {
-            start = origin + size - 1;
-            extent = 2;
-        }
-    };
-    finishAxis(px, startx, imgleft, picwidth, left, width);
-    finishAxis(py, starty, imgtop, picheight, top, height);
+    const OutlineSpan spanx = finishDrawnSpan({left, width}, px, startx, imgleft, picwidth);
+    const OutlineSpan spany = finishDrawnSpan({top, height}, py, starty, imgtop, picheight);
+    shot->setGeometry(spanx.start, spany.start, spanx.extent, spany.extent);
 
-    shot->setGeometry(left, top, width, height);
-
-    const int newxl = left + 1 - imgleft;
-    const int newxr = left + width - 1 - imgleft;
-    sizex->setText(intText(width - 2));
-    edgexl->setText(intText(newxl));
-    edgexr->setText(intText(newxr));
-    areax->setSelection(newxl, newxr);
-    setThumbQuietly(areax, xl() + floorHalf(toIntStrict(sizex->text())));
-
-    const int newyu = top + 1 - imgtop;
-    const int newyb = top + height - 1 - imgtop;
-    sizey->setText(intText(height - 2));
-    edgeyu->setText(intText(newyu));
-    edgeyb->setText(intText(newyb));
-    areay->setSelection(newyu, newyb);
-    setThumbQuietly(areay, yu() + floorHalf(toIntStrict(sizey->text())));
+    sizex->setText(intText(spanx.extent - 2));
+    CutAxis::x(*this).showEdges(spanx.start + 1 - imgleft, spanx.start + spanx.extent - 1 - imgleft);
+    sizey->setText(intText(spany.extent - 2));
+    CutAxis::y(*this).showEdges(spany.start + 1 - imgtop, spany.start + spany.extent - 1 - imgtop);
 }
 
 // The moved marker becomes the area; the sizes stay, so the size fields are
@@ -219,20 +185,8 @@ void Tloadcut::finishMoving()
 {
     moving = false;
     const QRect marker = shot->geometry();
-
-    const int newxl = marker.x() + 1 - imgleft;
-    const int newxr = marker.x() + marker.width() - 1 - imgleft;
-    edgexl->setText(intText(newxl));
-    edgexr->setText(intText(newxr));
-    areax->setSelection(newxl, newxr);
-    setThumbQuietly(areax, xl() + floorHalf(toIntStrict(sizex->text())));
-
-    const int newyu = marker.y() + 1 - imgtop;
-    const int newyb = marker.y() + marker.height() - 1 - imgtop;
-    edgeyu->setText(intText(newyu));
-    edgeyb->setText(intText(newyb));
-    areay->setSelection(newyu, newyb);
-    setThumbQuietly(areay, yu() + floorHalf(toIntStrict(sizey->text())));
+    CutAxis::x(*this).showEdges(marker.x() + 1 - imgleft, marker.x() + marker.width() - 1 - imgleft);
+    CutAxis::y(*this).showEdges(marker.y() + 1 - imgtop, marker.y() + marker.height() - 1 - imgtop);
 }
 
 // The colour of the picture as shown at (px, py) goes to the resize dialog,

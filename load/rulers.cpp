@@ -12,11 +12,9 @@
 
 #include "loadcut.h"
 
-#include <QColor>
-
 #include <algorithm>
 
-#include "load/areahelpers.h"
+#include "load/cutaxis.h"
 #include "toolkit/conversions.h"
 #include "toolkit/editfield.h"
 #include "toolkit/imagecontrol.h"
@@ -35,55 +33,11 @@ namespace {
 // p stands over picture column (row) p.
 constexpr int kThumbOffset = 13;
 
-// One axis of the cut area as the ruler handling sees it: x with areax,
-// edgexl, sizex, edgexr, XL, XR, picwidth, imgleft and the horizontal scroll
-// position; y with their twins. Everything is read live from the window.
-class Axis {
-public:
-    Axis(Tloadcut& w, Qt::Orientation orientation) : w_(w), x_(orientation == Qt::Horizontal) {}
-
-    Axis other() const { return Axis(w_, x_ ? Qt::Vertical : Qt::Horizontal); }
-
-    TrackBar* ruler() const { return x_ ? w_.areax : w_.areay; }
-    EditField* lowField() const { return x_ ? w_.edgexl : w_.edgeyu; }
-    EditField* sizeField() const { return x_ ? w_.sizex : w_.sizey; }
-    EditField* highField() const { return x_ ? w_.edgexr : w_.edgeyb; }
-    SpeedButton* lowButton() const { return x_ ? w_.XL : w_.YU; }
-    SpeedButton* highButton() const { return x_ ? w_.XR : w_.YB; }
-    SpinButtons* sizeSpin() const { return x_ ? w_.UpDownX : w_.UpDownY; }
-    bool edgeMode() const { return lowButton()->isChecked() || highButton()->isChecked(); }
-
-    int picSize() const { return x_ ? w_.picwidth : w_.picheight; }
-    int origin() const { return x_ ? w_.imgleft : w_.imgtop; }
-    QColor guideColour() const { return x_ ? QColor(0, 0, 255) : QColor(255, 0, 0); }
-
-    int scroll() const { return x_ ? w_.view->scrollX() : w_.view->scrollY(); }
-    void setScroll(int position) const { x_ ? w_.view->setScrollX(position) : w_.view->setScrollY(position); }
-    int& rememberedScroll() const { return x_ ? w_.scrollx : w_.scrolly; }
-    int viewLength() const { return x_ ? w_.view->width() : w_.view->height(); }
-    int rulerStart() const { return x_ ? ruler()->x() : ruler()->y(); }
-
-    // A widget's place and extent along this axis.
-    int startOf(const QWidget* widget) const { return x_ ? widget->x() : widget->y(); }
-    void setStartOf(QWidget* widget, int start) const
-    {
-        widget->move(x_ ? QPoint(start, widget->y()) : QPoint(widget->x(), start));
-    }
-    void setLengthOf(QWidget* widget, int length) const
-    {
-        widget->resize(x_ ? QSize(length, widget->height()) : QSize(widget->width(), length));
-    }
-
-private:
-    Tloadcut& w_;
-    bool x_;
-};
-
 // The size field read strictly for the whole-area move, kept within 0 and
 // the picture size: a larger number would push the area out at both ends at
 // once, a negative one would make its edges cross. A number brought within
 // those bounds is written back, so that the field shows the area's size.
-int wholeAreaSize(const Axis& axis)
+int wholeAreaSize(const CutAxis& axis)
 {
     const int typed = toIntStrict(axis.sizeField()->text());
     const int size = std::clamp(typed, 0, std::max(0, axis.picSize()));
@@ -94,7 +48,7 @@ int wholeAreaSize(const Axis& axis)
 
 // The thumb is the middle of the area: the whole area moves, its size kept,
 // and is pushed back inside the picture at either end.
-void wholeAreaStep(Tloadcut& w, const Axis& axis)
+void wholeAreaStep(Tloadcut& w, const CutAxis& axis)
 {
     if (axis.scroll() != axis.rememberedScroll())
         axis.setScroll(axis.rememberedScroll());
@@ -119,7 +73,7 @@ void wholeAreaStep(Tloadcut& w, const Axis& axis)
 
 // The thumb is the column (row) of the marker's outline before the area; the
 // area keeps at least one pixel.
-void lowEdgeStep(Tloadcut& w, const Axis& axis)
+void lowEdgeStep(Tloadcut& w, const CutAxis& axis)
 {
     TrackBar* ruler = axis.ruler();
     if (ruler->position() + 1 >= ruler->selEnd())
@@ -134,7 +88,7 @@ void lowEdgeStep(Tloadcut& w, const Axis& axis)
 
 // The thumb is the column (row) of the marker's outline after the area; the
 // area keeps at least one pixel.
-void highEdgeStep(Tloadcut& w, const Axis& axis)
+void highEdgeStep(Tloadcut& w, const CutAxis& axis)
 {
     TrackBar* ruler = axis.ruler();
     if (ruler->selStart() >= ruler->position())
@@ -146,7 +100,7 @@ void highEdgeStep(Tloadcut& w, const Axis& axis)
     axis.setLengthOf(w.shot, ruler->selEnd() - ruler->selStart() + 2);
 }
 
-void rulerChanged(Tloadcut& w, const Axis& axis)
+void rulerChanged(Tloadcut& w, const CutAxis& axis)
 {
     if (!axis.ruler()->hasFocus())
         return;
@@ -161,21 +115,21 @@ void rulerChanged(Tloadcut& w, const Axis& axis)
 // The ruler lost the focus: an edge-move mode of its axis ends, the thumb
 // goes back to the middle of the area (no change handling runs, the ruler
 // no longer has the focus) and the guide line is hidden.
-void rulerExit(Tloadcut& w, const Axis& axis)
+void rulerExit(Tloadcut& w, const CutAxis& axis)
 {
     if (!axis.edgeMode())
         return;
     axis.lowButton()->setChecked(false);
     axis.highButton()->setChecked(false);
     axis.ruler()->setTickMarks(TrackBar::TickMarks::BothSides);
-    axis.ruler()->setPosition(axis.ruler()->selStart() + floorHalf(toIntStrict(axis.sizeField()->text())));
+    axis.ruler()->setPosition(axis.middle());
     w.beam->hide();
     w.beam->setGeometry(w.imgleft - 1, w.imgtop - 1, 1, 1);
 }
 
 // A press on an edge button of the axis, before the button toggles: a
 // running edge-move mode of the axis ends through the ruler's exit.
-void edgeButtonPressed(const Axis& axis)
+void edgeButtonPressed(const CutAxis& axis)
 {
     if (axis.ruler()->hasFocus())
         axis.sizeSpin()->setFocus();
@@ -185,7 +139,7 @@ void edgeButtonPressed(const Axis& axis)
 // edge of the marker's outline, the guide line appears there, a mode of the
 // other axis ends, the ruler takes the focus and the view scrolls to centre
 // the thumb.
-void edgeButtonClicked(Tloadcut& w, const Axis& axis)
+void edgeButtonClicked(Tloadcut& w, const CutAxis& axis)
 {
     TrackBar* ruler = axis.ruler();
     if (axis.lowButton()->isChecked()) {
@@ -195,7 +149,7 @@ void edgeButtonClicked(Tloadcut& w, const Axis& axis)
         axis.setStartOf(w.beam, ruler->selEnd() + axis.origin());
         ruler->setPosition(ruler->selEnd());
     }
-    const Axis across = axis.other();
+    const CutAxis across = axis.other();
     axis.setLengthOf(w.beam, 1);
     across.setStartOf(w.beam, across.origin());
     across.setLengthOf(w.beam, across.picSize());
@@ -207,8 +161,7 @@ void edgeButtonClicked(Tloadcut& w, const Axis& axis)
     // whole-area handling: its scroll position comes back, its edges stay.
     if (across.ruler()->hasFocus()) {
         across.ruler()->setTickMarks(TrackBar::TickMarks::BothSides);
-        across.ruler()->setPosition(across.ruler()->selStart() +
-                                    floorHalf(toIntStrict(across.sizeField()->text())));
+        across.ruler()->setPosition(across.middle());
     }
 
     ruler->setTickMarks(TrackBar::TickMarks::BottomRight);
@@ -222,20 +175,20 @@ void edgeButtonClicked(Tloadcut& w, const Axis& axis)
 
 }  // namespace
 
-void Tloadcut::areaxtick() { rulerChanged(*this, Axis(*this, Qt::Horizontal)); }
-void Tloadcut::areaytick() { rulerChanged(*this, Axis(*this, Qt::Vertical)); }
+void Tloadcut::areaxtick() { rulerChanged(*this, CutAxis::x(*this)); }
+void Tloadcut::areaytick() { rulerChanged(*this, CutAxis::y(*this)); }
 
 void Tloadcut::areaxEnter() { scrollx = view->scrollX(); }
 void Tloadcut::areayEnter() { scrolly = view->scrollY(); }
 
-void Tloadcut::areaxExit() { rulerExit(*this, Axis(*this, Qt::Horizontal)); }
-void Tloadcut::areayExit() { rulerExit(*this, Axis(*this, Qt::Vertical)); }
+void Tloadcut::areaxExit() { rulerExit(*this, CutAxis::x(*this)); }
+void Tloadcut::areayExit() { rulerExit(*this, CutAxis::y(*this)); }
 
-void Tloadcut::XLRMouseDown() { edgeButtonPressed(Axis(*this, Qt::Horizontal)); }
-void Tloadcut::YUBMouseDown() { edgeButtonPressed(Axis(*this, Qt::Vertical)); }
+void Tloadcut::XLRMouseDown() { edgeButtonPressed(CutAxis::x(*this)); }
+void Tloadcut::YUBMouseDown() { edgeButtonPressed(CutAxis::y(*this)); }
 
-void Tloadcut::XLRClick() { edgeButtonClicked(*this, Axis(*this, Qt::Horizontal)); }
-void Tloadcut::YUBClick() { edgeButtonClicked(*this, Axis(*this, Qt::Vertical)); }
+void Tloadcut::XLRClick() { edgeButtonClicked(*this, CutAxis::x(*this)); }
+void Tloadcut::YUBClick() { edgeButtonClicked(*this, CutAxis::y(*this)); }
 
 // The children of the view move as it scrolls: the picture's origin follows
 // the picture, so that the marker and the guide line placed from it stay on

@@ -71,11 +71,6 @@ bool Application::notify(QObject* receiver, QEvent* event)
     return result;
 }
 
-bool Application::inInputEvent()
-{
-    return current.active;
-}
-
 Qt::KeyboardModifiers Application::inputModifiers()
 {
     return current.active ? current.modifiers : Qt::KeyboardModifiers();

@@ -24,9 +24,8 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
-    // The modifiers of the input event being delivered; nothing when no
-    // input event is being delivered.
-    static bool inInputEvent();
+    // The modifiers of the input event being delivered; none when no input
+    // event is being delivered.
     static Qt::KeyboardModifiers inputModifiers();
 };
 

@@ -113,14 +113,6 @@ Picture pictureFromImage(const QImage& source, PictureKind kind)
     return picture;
 }
 
-std::string fileExtension(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const auto dot = name.find_last_of('.');
-    return dot == std::string::npos ? std::string() : name.substr(dot + 1);
-}
-
 Picture readBmp(ByteView file)
 {
     checkBitmapComplete(file);

@@ -7,13 +7,10 @@
 class QImage;
 
 #include "imaging/codecs.h"
+#include "imaging/paths.h"
 #include "imaging/picture.h"
 
 namespace clipora {
-
-// The extension of a path: what follows the last dot of the file name, in
-// the letter case of the name; empty when the name has no dot.
-std::string fileExtension(const std::string& path);
 
 // Reads the picture file at `path`: jpg/jpeg, gif and png through the
 // codecs, bmp and ico through Qt's readers. Throws ImagingError with the

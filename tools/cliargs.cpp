@@ -69,12 +69,11 @@ double parseReal(const std::string& text, const std::string& what)
     return v;
 }
 
-unsigned parseColour(const std::string& text, const std::string& what)
+ColourValue parseColour(const std::string& text, const std::string& what)
 {
     if (text.size() != 6 || !std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isxdigit(c); }))
         throw UsageError{what + " must be RRGGBB in hexadecimal, not '" + text + "'"};
-    const unsigned rgb = static_cast<unsigned>(std::strtoul(text.c_str(), nullptr, 16));
-    return ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
+    return ColourValue(Rgb::fromHex(static_cast<std::uint32_t>(std::strtoul(text.c_str(), nullptr, 16))));
 }
 
 Bitmap24 readFlattened(const std::string& path)

@@ -7,6 +7,7 @@
 
 #include "imaging/bitmap24.h"
 #include "imaging/codecs.h"
+#include "imaging/colour.h"
 
 namespace clipora::cli {
 
@@ -32,8 +33,8 @@ private:
 // A whole decimal integer, or UsageError naming `what`.
 long long parseInteger(const std::string& text, const std::string& what);
 double parseReal(const std::string& text, const std::string& what);
-// "RRGGBB" in hexadecimal to the colour value 0x00BBGGRR.
-unsigned parseColour(const std::string& text, const std::string& what);
+// "RRGGBB" in hexadecimal to the dialog's colour value.
+ColourValue parseColour(const std::string& text, const std::string& what);
 
 // Reads IN by its extension; transparent pixels become white.
 Bitmap24 readFlattened(const std::string& path);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cliargs.h"
+#include "imaging/cut.h"
 #include "imaging/errors.h"
 #include "zoom/calc/zoomcalc.h"
 
@@ -44,14 +45,12 @@ int runCrop(const std::vector<std::string>& words)
     const long long xr = parseInteger(p[4], "XR"), yb = parseInteger(p[5], "YB");
     if (xr <= xl || yb <= yu)
         throw UsageError{"the cut area is empty: XR must exceed XL and YB exceed YU"};
-    Bitmap24 picture = readFlattened(p[0]);
+    const Bitmap24 picture = readFlattened(p[0]);
     if (xl < 0 || yu < 0 || xr > picture.width() || yb > picture.height())
         throw UsageError{"the cut area reaches outside the " + std::to_string(picture.width()) + " by " +
                          std::to_string(picture.height()) + " picture"};
-    const int w = static_cast<int>(xr - xl), h = static_cast<int>(yb - yu);
-    picture.copyRect(static_cast<int>(xl), static_cast<int>(yu), w, h, 0, 0);
-    picture.resize(w, h);
-    writeByExtension(p[1], picture, qualityOf(args));
+    const CutArea area{static_cast<int>(xl), static_cast<int>(yu), static_cast<int>(xr), static_cast<int>(yb)};
+    writeByExtension(p[1], cutArea(picture, area), qualityOf(args));
     return 0;
 }
 
@@ -75,8 +74,7 @@ zoom::Transparency transparencyOf(const Args& args, const Bitmap24& picture)
     if (t.on) {
         t.colour = parseColour(*colour, "--transparent");
     } else {
-        const std::uint8_t* p = picture.pixel(0, 0);
-        t.colour = p[2] | (p[1] << 8) | (static_cast<std::uint32_t>(p[0]) << 16);
+        t.colour = ColourValue(Rgb::ofPixel(picture.pixel(0, 0)));
     }
     const auto rate = args.option("rate");
     t.rate = rate ? intArgument(*rate, "--rate") : 50;
@@ -98,9 +96,8 @@ int runResize(const std::vector<std::string>& words)
                          ": change the size"};
     const zoom::Transparency transparency = transparencyOf(args, picture);
     Bitmap24 result(newx, newy);
-    // As the dialog chooses: reduction when any side shrinks, also when the
-    // other grows; enlargement otherwise.
-    if (newx < picture.width() || newy < picture.height())
+    // As the dialog chooses.
+    if (zoom::reduces(picture.width(), picture.height(), newx, newy))
         zoom::zoomdown(picture, result, transparency);
     else
         zoom::zoomup(picture, result, transparency);
@@ -122,7 +119,7 @@ int runRotate(const std::vector<std::string>& words)
                          "correction: leave out --gap and --frame-correction"};
     const Bitmap24 picture = readFlattened(p[0]);
     const zoom::Transparency transparency = transparencyOf(args, picture);
-    std::uint32_t gap = 0x000000;
+    ColourValue gap;  // black
     if (transparency.on)
         gap = transparency.colour;
     else if (const auto g = args.option("gap"))

@@ -11,6 +11,10 @@
 
 #include <cmath>
 
+#include "toolkit/controlfactory.h"
+
+using namespace clipora;
+
 namespace {
 
 // The window's picture, 41 by 24 pixels over a palette of its own: a small
@@ -71,13 +75,6 @@ QImage makeEmblem()
     return image;
 }
 
-QFont gothic(int pixelSize)
-{
-    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-    font.setPixelSize(pixelSize);
-    return font;
-}
-
 // Labels size themselves to their caption from their top-left corner, so a
 // face a little wider than the one the window was laid out for cuts nothing off.
 void placeSizedToText(QLabel* label, int left, int top)
@@ -93,7 +90,7 @@ Tzelvano::Tzelvano(QWidget* parent) : QWidget(parent, Qt::Tool)
     setObjectName("zelvano");
     setWindowTitle(QStringLiteral("ヘルプ"));
     setFixedSize(305, 228);  // client area; a tool window the user cannot resize
-    setFont(gothic(12));
+    setFont(windowFont(12));
 
     StaticText1 = new TStaticText(this);
     StaticText1->setObjectName("StaticText1");
@@ -101,18 +98,18 @@ Tzelvano::Tzelvano(QWidget* parent) : QWidget(parent, Qt::Tool)
 
     Label1 = new QLabel(QStringLiteral("Version 3.3"), this);
     Label1->setObjectName("Label1");
-    Label1->setFont(gothic(13));
+    Label1->setFont(windowFont(13));
     placeSizedToText(Label1, 8, 172);
 
     Label2 = new QLabel(QStringLiteral("ZELVANO"), this);
     Label2->setObjectName("Label2");
-    Label2->setFont(gothic(13));
+    Label2->setFont(windowFont(13));
     placeSizedToText(Label2, 128, 172);
 
     Label3 = new TClickLabel(webPage(), this);
     Label3->setObjectName("Label3");
     Label3->setTextFormat(Qt::PlainText);
-    Label3->setFont(gothic(12));
+    Label3->setFont(windowFont(12));
     placeSizedToText(Label3, 112, 188);
     QPalette blue = Label3->palette();
     blue.setColor(QPalette::WindowText, QColor(0, 0, 255));

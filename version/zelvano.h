@@ -3,7 +3,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "controls.h"
+#include "toolkit/textcontrols.h"
 
 // The About window: usage help, version, the maker's name and the maker's
 // web page. Created once at start-up and kept hidden; closing it only hides
@@ -21,10 +21,10 @@ public:
     // The usage help shown in StaticText1: 13 lines joined by CR LF.
     static QString helpText();
 
-    TStaticText* StaticText1;
+    clipora::TStaticText* StaticText1;
     QLabel* Label1;
     QLabel* Label2;
-    TClickLabel* Label3;
+    clipora::TClickLabel* Label3;
     QLabel* Image1;
 
     // Creation handler: puts the help text into StaticText1.

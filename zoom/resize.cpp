@@ -17,6 +17,8 @@
 #include <cmath>
 
 #include "toolkit/colordialog.h"
+#include "toolkit/colourswatch.h"
+#include "toolkit/controlfactory.h"
 #include "toolkit/conversions.h"
 #include "toolkit/editfield.h"
 #include "toolkit/errorbox.h"
@@ -24,79 +26,22 @@
 #include "toolkit/speedbutton.h"
 #include "toolkit/spinbuttons.h"
 #include "zoom/calc/zoomcalc.h"
-#include "zoom/colourswatch.h"
 
 using namespace clipora;
 using namespace clipora::zoom;
 
 namespace clipora::zoom {
 
-std::uint32_t colourValue(const QColor& colour)
+ColourValue colourValue(const QColor& colour)
 {
     const QColor rgb = colour.toRgb();
-    return static_cast<std::uint32_t>(rgb.red()) | static_cast<std::uint32_t>(rgb.green()) << 8 |
-           static_cast<std::uint32_t>(rgb.blue()) << 16;
-}
-
-QColor colourOf(std::uint32_t value)
-{
-    return QColor(static_cast<int>(value & 0xFF), static_cast<int>(value >> 8 & 0xFF),
-                  static_cast<int>(value >> 16 & 0xFF));
+    return ColourValue(Rgb{static_cast<std::uint8_t>(rgb.red()), static_cast<std::uint8_t>(rgb.green()),
+                           static_cast<std::uint8_t>(rgb.blue())});
 }
 
 }  // namespace clipora::zoom
 
 namespace {
-
-template <typename T>
-T* named(T* widget, const char* name, const QRect& place)
-{
-    widget->setObjectName(QLatin1String(name));
-    widget->setGeometry(place);
-    return widget;
-}
-
-QLabel* makeLabel(const char* name, const QString& caption, const QRect& place, QWidget* parent)
-{
-    return named(new QLabel(caption, parent), name, place);
-}
-
-QPushButton* makeButton(const char* name, const QString& caption, const QRect& place, QWidget* parent)
-{
-    auto* button = named(new QPushButton(caption, parent), name, place);
-    // No button is the window's default: Enter acts only where a handler says.
-    button->setAutoDefault(false);
-    return button;
-}
-
-QCheckBox* makeCheckBox(const char* name, const QString& caption, bool ticked, const QRect& place, QWidget* parent)
-{
-    auto* box = named(new QCheckBox(caption, parent), name, place);
-    box->setChecked(ticked);
-    return box;
-}
-
-EditField* makeField(const char* name, const QString& text, const QString& accessibleName, const QRect& place,
-                     QWidget* parent)
-{
-    auto* field = named(new EditField(text, parent), name, place);
-    field->setAccessibleName(accessibleName);
-    setPixelSize(field, 16);
-    return field;
-}
-
-// Up and down arrows beside a field; the field shows their position.
-SpinButtons* makeSpin(const char* name, EditField* field, int minimum, int maximum, int increment, int start,
-                      const QRect& place, QWidget* parent)
-{
-    auto* spin = named(new SpinButtons(Qt::Vertical, parent), name, place);
-    spin->setAccessibleName(field->accessibleName() + QStringLiteral(" 増減"));
-    spin->setField(field);
-    spin->setRange(minimum, maximum);
-    spin->setIncrement(increment);
-    spin->setPosition(start);
-    return spin;
-}
 
 ColourSwatch* makeSwatch(const char* name, const QString& accessibleName, const QRect& place, QWidget* parent)
 {
@@ -166,9 +111,7 @@ Tresize::Tresize(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::MSWindowsFixe
 {
     setObjectName(QStringLiteral("resize"));
     setWindowTitle(QStringLiteral("リサイズ"));
-    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-    font.setPixelSize(12);
-    setFont(font);
+    setFont(windowFont());
     setFixedSize(285, 181);
 
     buildControls();
@@ -217,26 +160,26 @@ void Tresize::buildControls()
     setPaletteColour(newsizex, QPalette::Text, xAxisColour);
     newsizey = makeField("newsizey", QStringLiteral("1"), QStringLiteral("縦サイズ"), {136, 36, 40, 24}, this);
     setPaletteColour(newsizey, QPalette::Text, yAxisColour);
-    UpDownX = makeSpin("UpDownX", newsizex, 1, 2000, 1, 1, {176, 4, 16, 24}, this);
-    UpDownY = makeSpin("UpDownY", newsizey, 1, 2000, 1, 1, {176, 36, 16, 24}, this);
+    UpDownX = makeSpin("UpDownX", Qt::Vertical, newsizex, 1, 2000, 1, 1, {176, 4, 16, 24}, this);
+    UpDownY = makeSpin("UpDownY", Qt::Vertical, newsizey, 1, 2000, 1, 1, {176, 36, 16, 24}, this);
     okey = makeButton("okey", QStringLiteral("決定"), {216, 156, 65, 24}, this);
     ratiokeep = makeCheckBox("ratiokeep", QStringLiteral("縦横比維持"), true, {200, 24, 89, 17}, this);
     setPixelSize(ratiokeep, 13);
     cancel = makeButton("cancel", QStringLiteral("キャンセル"), {136, 156, 65, 24}, this);
     degree = makeField("degree", QStringLiteral("0"), QStringLiteral("回転角度"), {76, 100, 40, 24}, this);
-    UpDowndeg = makeSpin("UpDowndeg", degree, -180, 180, 90, 0, {116, 100, 16, 24}, this);
+    UpDowndeg = makeSpin("UpDowndeg", Qt::Vertical, degree, -180, 180, 90, 0, {116, 100, 16, 24}, this);
     colorset = makeButton("colorset", QStringLiteral("隙間色"), {188, 130, 44, 20}, this);
     intrans = makeCheckBox("intrans", QStringLiteral("透明色"), false, {8, 67, 65, 17}, this);
     edge = makeCheckBox("edge", QStringLiteral("枠補正なし"), true, {80, 132, 73, 17}, this);
     fill = makeField("fill", QStringLiteral("50"), QStringLiteral("選択率"), {192, 64, 32, 24}, this);
-    UpDownfill = makeSpin("UpDownfill", fill, 0, 100, 10, 50, {224, 64, 16, 24}, this);
+    UpDownfill = makeSpin("UpDownfill", Qt::Vertical, fill, 0, 100, 10, 50, {224, 64, 16, 24}, this);
     progress = named(new QProgressBar(this), "progress", {74, 160, 62, 16});
     progress->setAccessibleName(QStringLiteral("進行状況"));
     progress->setRange(0, 100);
     progress->setValue(0);
     progress->setTextVisible(false);
     degreesub = makeField("degreesub", QStringLiteral("0"), QStringLiteral("回転角度 1/100"), {144, 100, 24, 24}, this);
-    degreesubUD = makeSpin("degreesubUD", degreesub, 0, 99, 10, 0, {168, 100, 16, 24}, this);
+    degreesubUD = makeSpin("degreesubUD", Qt::Vertical, degreesub, 0, 99, 10, 0, {168, 100, 16, 24}, this);
 
     ColorDg = new ColorDialog(this);
     ColorDg->setObjectName(QStringLiteral("ColorDg"));
@@ -447,7 +390,7 @@ void Tresize::goresizeClick()
         // hands over is what the settings say.
         host_->display(host_->workbmp());
         showMessage(QString::fromUtf8(messages::sameSize), this);
-    } else if (newx < width || newy < height) {
+    } else if (zoom::reduces(width, height, newx, newy)) {
         resultbmp = Bitmap24(newx, newy);
         zoomdown(settings);
         host_->display(resultbmp);

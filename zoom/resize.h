@@ -21,6 +21,7 @@
 #include <stdexcept>
 
 #include "imaging/bitmap24.h"
+#include "imaging/colour.h"
 #include "zoom/resizehost.h"
 
 class QCheckBox;
@@ -34,10 +35,8 @@ class EditField;
 class SpeedButton;
 class SpeedButtonGroup;
 class SpinButtons;
-namespace zoom {
 class ColourSwatch;
 class Dot;
-}  // namespace zoom
 }  // namespace clipora
 
 namespace clipora::zoom {
@@ -64,14 +63,13 @@ struct ResizeSettings {
     int degreesub = 0;
     bool intrans = false;
     bool edge = false;
-    std::uint32_t fillcolor = 0;   // 0x00BBGGRR
-    std::uint32_t transcolor = 0;  // 0x00BBGGRR
+    clipora::ColourValue fillcolor;
+    clipora::ColourValue transcolor;
     friend bool operator==(const ResizeSettings&, const ResizeSettings&) = default;
 };
 
-// A colour as 0x00BBGGRR, and back.
-std::uint32_t colourValue(const QColor& colour);
-QColor colourOf(std::uint32_t value);
+// A swatch's colour as the computations take it.
+clipora::ColourValue colourValue(const QColor& colour);
 
 }  // namespace clipora::zoom
 
@@ -90,12 +88,12 @@ public:
     QLabel* originy;
     QLabel* Image1;
     QLabel* Label1;
-    clipora::zoom::ColourSwatch* fillcolor;   // the gap colour
-    clipora::zoom::ColourSwatch* transcolor;  // the transparent colour
+    clipora::ColourSwatch* fillcolor;   // the gap colour
+    clipora::ColourSwatch* transcolor;  // the transparent colour
     clipora::SpeedButton* transpick;          // colour pick from the picture
     clipora::SpeedButtonGroup* group2;        // transpick alone: a second click releases it
     QLabel* Label2;
-    clipora::zoom::Dot* Shape1;               // the decimal point between the angle fields
+    clipora::Dot* Shape1;               // the decimal point between the angle fields
     QLabel* Image2;
     QPushButton* goresize;
     clipora::EditField* newsizex;

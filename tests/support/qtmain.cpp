@@ -1,12 +1,12 @@
 // main() of the tests that need a QApplication: the offscreen platform unless
-// the environment asks for another, and the program's own font set-up.
+// the environment asks for another, and the windows' font.
 #include <QApplication>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
-#include "app/startup.h"
 #include "toolkit/application.h"
+#include "toolkit/controlfactory.h"
 
 int main(int argc, char* argv[])
 {
@@ -16,6 +16,6 @@ int main(int argc, char* argv[])
     // The program's application object: errors escaping handlers reach the
     // error box (tests set its hook), and handlers can read the input event's Ctrl state.
     clipora::Application app(argc, argv);
-    clipora::setUpApplication(app);
+    clipora::setUpWindowFont(app);
     return RUN_ALL_TESTS();
 }

@@ -1,5 +1,7 @@
 #include "testsupport.h"
 
+#include "imaging/colour.h"
+
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -55,12 +57,8 @@ Bitmap24 makeBitmap(int width, int height, const std::function<std::uint32_t(int
 {
     Bitmap24 b(width, height);
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t c = colour(x, y);
-            b.pixel(x, y)[0] = static_cast<std::uint8_t>(c);
-            b.pixel(x, y)[1] = static_cast<std::uint8_t>(c >> 8);
-            b.pixel(x, y)[2] = static_cast<std::uint8_t>(c >> 16);
-        }
+        for (int x = 0; x < width; ++x)
+            Rgb::fromHex(colour(x, y)).storeInPixel(b.pixel(x, y));
     return b;
 }
 
@@ -85,8 +83,7 @@ Bitmap24 randomBitmap(int width, int height, std::uint32_t seed)
 
 std::uint32_t rgbAt(const Bitmap24& bitmap, int x, int y)
 {
-    const std::uint8_t* p = bitmap.pixel(x, y);
-    return (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[1]) << 8) | p[0];
+    return Rgb::ofPixel(bitmap.pixel(x, y)).hex();
 }
 
 std::string readText(const std::string& path)

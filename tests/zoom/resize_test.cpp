@@ -18,7 +18,7 @@
 #include "toolkit/messagebox.h"
 #include "toolkit/spinbuttons.h"
 #include "zoom/calc/zoomcalc.h"
-#include "zoom/colourswatch.h"
+#include "toolkit/colourswatch.h"
 #include "zoom/resize.h"
 
 using namespace clipora;
@@ -70,13 +70,12 @@ QString conversionError(const QString& text)
 // 0x00RRGGBB, as test::rgbAt gives it.
 std::uint32_t rgbOf(const QColor& c)
 {
-    return static_cast<std::uint32_t>(c.red() << 16 | c.green() << 8 | c.blue());
+    return zoom::colourValue(c).rgb().hex();
 }
 
-std::uint32_t topLeftValue(const Bitmap24& b)
+ColourValue topLeftValue(const Bitmap24& b)
 {
-    const std::uint8_t* p = b.pixel(0, 0);
-    return p[2] | p[1] << 8 | p[0] << 16;
+    return ColourValue(Rgb::ofPixel(b.pixel(0, 0)));
 }
 
 class ResizeDialog : public test::CutAreaWindow {
@@ -364,7 +363,7 @@ TEST_F(ResizeDialog, ASettingChangedAfterThePreviewIsComputedBeforeTheHandOver)
 
     EXPECT_EQ(displayed.count(), 1);
     EXPECT_FALSE(r->isVisible());
-    const std::uint32_t t = zoom::colourValue(r->transcolor->color());
+    const ColourValue t = zoom::colourValue(r->transcolor->color());
     Bitmap24 expected(32, 48);
     zoom::zoomdown(source, expected, {false, t, -5});
     EXPECT_TRUE(test::samePixels(expected, work()));
@@ -401,7 +400,7 @@ TEST_F(ResizeDialog, GrowingOneSideAndShrinkingTheOtherRunsTheReduction)
     zoom::zoomdown(work(), reduced, t);
     Bitmap24 enlarged(150, 50);
     zoom::zoomup(work(), enlarged, t);
-    ASSERT_FALSE(reduced.samePixels(enlarged));
+    ASSERT_FALSE(test::samePixels(reduced, enlarged));
     EXPECT_TRUE(test::samePixels(reduced, shown()));
 }
 

@@ -18,14 +18,10 @@ inline int roundToInt(double v) { return static_cast<int>(std::nearbyint(v)); }
 
 inline std::uint8_t clampToByte(int v) { return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
 
-// A colour value 0x00BBGGRR as the three bytes of a pixel (blue, green, red).
+// A colour value as the three bytes of a pixel (blue, green, red).
 struct Bgr {
     std::uint8_t b, g, r;
-    explicit Bgr(std::uint32_t colour)
-        : b(static_cast<std::uint8_t>(colour >> 16)), g(static_cast<std::uint8_t>(colour >> 8)),
-          r(static_cast<std::uint8_t>(colour))
-    {
-    }
+    explicit Bgr(ColourValue colour) : b(colour.rgb().b), g(colour.rgb().g), r(colour.rgb().r) {}
     bool matches(const std::uint8_t* p) const { return p[0] == b && p[1] == g && p[2] == r; }
     void store(std::uint8_t* p) const
     {
@@ -33,8 +29,9 @@ struct Bgr {
         p[1] = g;
         p[2] = r;
     }
-    // The pixel's three bytes as one number, blue in the low byte.
-    std::uint32_t packed() const { return b | (g << 8) | (std::uint32_t(r) << 16); }
+    // The pixel's three bytes read as one little-endian number (blue in the
+    // low byte): the colour's 0xRRGGBB.
+    std::uint32_t packed() const { return Rgb{r, g, b}.hex(); }
 };
 
 inline double zoomcalcValue(int p00, int p10, int p01, int p11, double fx, double fy, Nbvalid nbvalid)
@@ -192,7 +189,7 @@ struct RotatePlan {
     Bgr gap{0};
     bool noFrameCorrection = true;
 };
-RotatePlan planRotate(int srcWidth, int srcHeight, int width, int height, double angle, std::uint32_t gap,
+RotatePlan planRotate(int srcWidth, int srcHeight, int width, int height, double angle, ColourValue gap,
                       bool noFrameCorrection);
 
 // One rotated pixel at target (x, y), exactly.

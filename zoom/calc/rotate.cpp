@@ -10,7 +10,7 @@ namespace clipora::zoom {
 
 namespace detail {
 
-RotatePlan planRotate(int srcWidth, int srcHeight, int width, int height, double angle, std::uint32_t gap,
+RotatePlan planRotate(int srcWidth, int srcHeight, int width, int height, double angle, ColourValue gap,
                       bool noFrameCorrection)
 {
     RotatePlan plan;
@@ -135,7 +135,7 @@ void rotatePortable(const Bitmap24& source, Bitmap24& target, const Transparency
 
 }  // namespace detail
 
-void rotate(const Bitmap24& source, Bitmap24& target, double angle, std::uint32_t gapColour, bool noFrameCorrection,
+void rotate(const Bitmap24& source, Bitmap24& target, double angle, ColourValue gapColour, bool noFrameCorrection,
             const Transparency& transparency, const Progress& progress)
 {
     if (!std::isfinite(angle))

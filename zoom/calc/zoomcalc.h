@@ -10,13 +10,14 @@
 // The fast paths (vector code chosen at run time) give the same bytes as the
 // plain per-pixel evaluation.
 //
-// Colour values are 0x00BBGGRR: red in the low byte, green in the second,
-// blue in the third. Bitmaps hold blue, green, red per pixel.
+// Colours are the dialog's colour values (`ColourValue`, 0x00BBGGRR: red in
+// the low byte). Bitmaps hold blue, green, red per pixel.
 
 #include <cstdint>
 #include <functional>
 
 #include "imaging/bitmap24.h"
+#include "imaging/colour.h"
 
 namespace clipora::zoom {
 
@@ -33,7 +34,7 @@ struct Transparency {
     bool on = false;
     // The transparent colour T. Also the colour of every refused pixel of an
     // enlargement or reduction, so it matters when `on` is false too.
-    std::uint32_t colour = 0;
+    ColourValue colour;
     // The selection rate F (the field "fill"), not clamped: a pixel is taken
     // from the picture when A = R(coverage x 100) >= 100 - F and A >= 1. A
     // negative rate refuses every pixel.
@@ -92,6 +93,14 @@ void zoomup(const Bitmap24& source, Bitmap24& target, const Transparency& transp
 void zoomdown(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
               const Progress& progress = {});
 
+// The dialog's choice between the two for a width x height picture and a new
+// size newx x newy: reduction (zoomdown) when any side shrinks, also when the
+// other grows; enlargement (zoomup) otherwise.
+constexpr bool reduces(int width, int height, int newx, int newy)
+{
+    return newx < width || newy < height;
+}
+
 struct Size {
     int width;
     int height;
@@ -118,7 +127,7 @@ Size rotatedsize(int width, int height, double angle);
 // border blends into the gap colour (and transparency has no effect). A
 // refused pixel takes the gap colour. The target keeps its size (normally
 // rotatedsize of the source). Empty bitmaps as zoomup.
-void rotate(const Bitmap24& source, Bitmap24& target, double angle, std::uint32_t gapColour,
+void rotate(const Bitmap24& source, Bitmap24& target, double angle, ColourValue gapColour,
             bool noFrameCorrection, const Transparency& transparency, const Progress& progress = {});
 
 }  // namespace clipora::zoom

@@ -34,7 +34,7 @@ struct GatheredRow {
 class Gatherer {
 public:
     Gatherer(const Bitmap24& source, const ZoomupPlan& plan, const Transparency& transparency)
-        : source_(source), plan_(plan), keyed_(transparency.on), key_(transparency.colour),
+        : source_(source), plan_(plan), keyed_(transparency.on), key_(transparency.colour.value()),
           elements_(3 * plan.width), blocks_((plan.width + blockPixels - 1) / blockPixels),
           rowBytes_(3 * plan.srcWidth)
     {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "imaging/bitmap24.h"
+#include "imaging/colour.h"
 #include "tests/support/testsupport.h"
 
 namespace clipora::test {
@@ -52,16 +53,12 @@ inline std::vector<int> greyLevels(const Bitmap24& b)
 // The colour value 0x00BBGGRR of pixel (x, y).
 inline std::uint32_t colourAt(const Bitmap24& b, int x, int y)
 {
-    const std::uint8_t* p = b.pixel(x, y);
-    return p[2] | (p[1] << 8) | (std::uint32_t(p[0]) << 16);
+    return ColourValue(Rgb::ofPixel(b.pixel(x, y))).value();
 }
 
-inline void paint(Bitmap24& b, int x, int y, std::uint32_t colourValue)
+inline void paint(Bitmap24& b, int x, int y, ColourValue colour)
 {
-    std::uint8_t* p = b.pixel(x, y);
-    p[2] = static_cast<std::uint8_t>(colourValue);
-    p[1] = static_cast<std::uint8_t>(colourValue >> 8);
-    p[0] = static_cast<std::uint8_t>(colourValue >> 16);
+    colour.rgb().storeInPixel(b.pixel(x, y));
 }
 
 }  // namespace clipora::test

@@ -8,6 +8,8 @@
 class QMouseEvent;
 class QPaintEvent;
 
+namespace clipora {
+
 // A label that reports a click: a press and a release of the left button
 // inside it, as a push button would.
 class TClickLabel : public QLabel {
@@ -45,3 +47,5 @@ protected:
 private:
     QString text_;
 };
+
+}  // namespace clipora

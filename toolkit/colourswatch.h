@@ -6,7 +6,7 @@
 #include <QColor>
 #include <QWidget>
 
-namespace clipora::zoom {
+namespace clipora {
 
 class ColourSwatch : public QWidget {
     Q_OBJECT
@@ -33,4 +33,4 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-}  // namespace clipora::zoom
+}  // namespace clipora

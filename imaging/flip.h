@@ -1,6 +1,5 @@
 #pragma once
-// The pixel work of the main window's flips, apart from the window so that
-// it can be tested and measured on its own.
+// The two flips of a whole picture.
 
 #include "imaging/bitmap24.h"
 

@@ -4,7 +4,7 @@
 #include <QAccessibleWidget>
 #include <QPainter>
 
-namespace clipora::zoom {
+namespace clipora {
 
 namespace {
 
@@ -72,4 +72,4 @@ void Dot::paintEvent(QPaintEvent*)
     painter.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
 }
 
-}  // namespace clipora::zoom
+}  // namespace clipora

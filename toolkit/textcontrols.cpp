@@ -1,4 +1,4 @@
-#include "controls.h"
+#include "textcontrols.h"
 
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QPalette>
 #include <QStringList>
+
+namespace clipora {
 
 void TClickLabel::mousePressEvent(QMouseEvent* event)
 {
@@ -67,3 +69,5 @@ void TStaticText::paintEvent(QPaintEvent* event)
         top += linePitch();
     }
 }
+
+}  // namespace clipora
