@@ -66,7 +66,6 @@ std::string folderOf(const std::string& path)
     return path.substr(0, slash);
 }
 
-
 // Closes a descriptor when it goes out of scope.
 class Descriptor {
 public:
@@ -216,8 +215,9 @@ void writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data
         // The replacement belongs to the replaced file's owner and group where
         // this process may give them away (root may, others only to a group
         // they belong to); failing that it stays the writer's.
-        if (::fchown(temp.fd(), existing.st_uid, existing.st_gid) != 0)
-            static_cast<void>(::fchown(temp.fd(), static_cast<uid_t>(-1), existing.st_gid));
+        const bool given = ::fchown(temp.fd(), existing.st_uid, existing.st_gid) == 0
+                           || ::fchown(temp.fd(), static_cast<uid_t>(-1), existing.st_gid) == 0;
+        static_cast<void>(given);
     }
     // mkstemp makes the file private; give it the mode a new file would get,
     // or the mode of the file it replaces (after the owner, whose change may
