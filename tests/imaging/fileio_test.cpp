@@ -184,6 +184,8 @@ TEST(AtomicWrite, AWritableFileInAFolderThatTakesNoNewFilesIsWrittenInPlace)
             ::_exit(2);
         if (::access(folder.c_str(), W_OK) == 0)
             ::_exit(3);
+        if (::access(target.c_str(), W_OK) != 0)
+            ::_exit(4);
         try {
             writeFileAtomic(target, newBytes);
         } catch (const ImagingError&) {
@@ -196,6 +198,7 @@ TEST(AtomicWrite, AWritableFileInAFolderThatTakesNoNewFilesIsWrittenInPlace)
     ASSERT_TRUE(WIFEXITED(status));
     ASSERT_NE(WEXITSTATUS(status), 2) << "could not become an ordinary user";
     ASSERT_NE(WEXITSTATUS(status), 3) << "the folder is writable after all";
+    ASSERT_NE(WEXITSTATUS(status), 4) << "the file cannot be reached (is the temporary folder's parent closed?)";
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(readFileBytes(target), newBytes);
     EXPECT_EQ(filesIn(folder), 1u);
