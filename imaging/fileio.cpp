@@ -1,6 +1,7 @@
 #include "fileio.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -56,6 +57,79 @@ private:
     bool kept_ = false;
 };
 
+// Closes a descriptor when it goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() { ::close(fd_); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+private:
+    int fd_;
+};
+
+void writeAll(int fd, std::span<const std::uint8_t> data)
+{
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const long wrote = writeSome(fd, data.data() + done, data.size() - done);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            throw ImagingError(messages::writeError);
+        done += static_cast<std::size_t>(wrote);
+    }
+}
+
+// Replaces `path` by the file its chain of symbolic links ends in (which
+// need not exist yet). False for a chain that loops or runs too long.
+bool followLinks(std::string& path)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return true;
+        std::string link(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 4096) + 1, '\0');
+        const ssize_t length = ::readlink(path.c_str(), link.data(), link.size());
+        if (length < 0 || static_cast<std::size_t>(length) >= link.size())
+            return false;
+        link.resize(static_cast<std::size_t>(length));
+        path = link.starts_with('/') ? link : splitPath(path).folder + "/" + link;
+    }
+    return false;
+}
+
+// The mkstemp pattern of the temporary file beside `path`: hidden and named
+// after it, or with a short fixed name where that would pass the folder's
+// limit on name length.
+std::string temporaryPattern(const std::string& path)
+{
+    const auto [folder, base] = splitPath(path);
+    const long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    const std::string named = "." + base + ".XXXXXX";
+    if (named.size() <= static_cast<std::size_t>(limit > 0 ? limit : NAME_MAX))
+        return folder + "/" + named;
+    return folder + "/.clipora.XXXXXX";
+}
+
+// Overwrites the existing file itself: no temporary file, so a failure
+// part-way leaves it half written. Keeps its owner, mode and links.
+template <typename CannotCreate>
+void writeInPlace(const std::string& path, std::span<const std::uint8_t> data, const CannotCreate& cannotCreate)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        throw cannotCreate();
+    const Descriptor file(fd);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        throw cannotCreate();
+    writeAll(fd, data);
+    if (::ftruncate(fd, static_cast<off_t>(data.size())) != 0 || ::fsync(fd) != 0)
+        throw ImagingError(messages::writeError);
+}
+
 }  // namespace
 
 namespace testhooks {
@@ -64,13 +138,25 @@ void setWriteFunction(WriteFunction function) { writeFunction = function; }
 
 std::vector<std::uint8_t> readFileBytes(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const auto cannotOpen = [&] { return ImagingError(formatMessage(messages::cannotOpen, path)); };
+
+    // Only a regular file is read: opening or reading a named pipe, a device
+    // or a socket can wait forever. The name is checked before opening, the
+    // open itself never waits, and what was opened is checked again in case
+    // the name was replaced in between.
     struct stat info {};
-    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        if (fd >= 0)
-            ::close(fd);
-        throw ImagingError(formatMessage(messages::cannotOpen, path));
-    }
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        throw cannotOpen();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        throw cannotOpen();
+    const Descriptor file(fd);
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        throw cannotOpen();
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags == -1 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1)
+        throw cannotOpen();
+
     std::vector<std::uint8_t> bytes;
     bytes.reserve(static_cast<std::size_t>(info.st_size));
     std::uint8_t buffer[1 << 16];
@@ -78,15 +164,12 @@ std::vector<std::uint8_t> readFileBytes(const std::string& path)
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR)
             continue;
-        if (got < 0) {
-            ::close(fd);
-            throw ImagingError(formatMessage(messages::cannotOpen, path));
-        }
+        if (got < 0)
+            throw cannotOpen();
         if (got == 0)
             break;
         bytes.insert(bytes.end(), buffer, buffer + got);
     }
-    ::close(fd);
     return bytes;
 }
 
@@ -94,20 +177,40 @@ void writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data
 {
     const auto cannotCreate = [&] { return ImagingError(formatMessage(messages::cannotCreate, path)); };
 
+    // A symbolic link stays: the file it leads to is the one replaced.
+    std::string target = path;
+    if (!followLinks(target))
+        throw cannotCreate();
+
     // A target that exists but may not be written to (a read-only file, a
     // folder) is not replaced, just as it could not be opened for writing.
     struct stat existing {};
-    const bool exists = ::stat(path.c_str(), &existing) == 0;
-    if (exists && (!S_ISREG(existing.st_mode) || ::access(path.c_str(), W_OK) != 0))
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists && (!S_ISREG(existing.st_mode) || ::access(target.c_str(), W_OK) != 0))
         throw cannotCreate();
 
-    const PathParts parts = splitPath(path);
-    TemporaryFile temp(parts.folder + "/." + parts.name + ".XXXXXX");
-    if (!temp.ok())
+    TemporaryFile temp(temporaryPattern(target));
+    if (!temp.ok()) {
+        // The folder takes no new file but the file itself may be written:
+        // the one save that cannot be atomic.
+        if (exists && (errno == EACCES || errno == EPERM)) {
+            writeInPlace(target, data, cannotCreate);
+            return;
+        }
         throw cannotCreate();
+    }
 
+    if (exists) {
+        // The replacement belongs to the replaced file's owner and group where
+        // this process may give them away (root may, others only to a group
+        // they belong to); failing that it stays the writer's.
+        const bool given = ::fchown(temp.fd(), existing.st_uid, existing.st_gid) == 0
+                           || ::fchown(temp.fd(), static_cast<uid_t>(-1), existing.st_gid) == 0;
+        static_cast<void>(given);
+    }
     // mkstemp makes the file private; give it the mode a new file would get,
-    // or the mode of the file it replaces.
+    // or the mode of the file it replaces (after the owner, whose change may
+    // clear the set-id bits).
     mode_t mode = exists ? (existing.st_mode & 07777) : 0666;
     if (!exists) {
         const mode_t mask = ::umask(0);
@@ -116,18 +219,10 @@ void writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data
     }
     ::fchmod(temp.fd(), mode);
 
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const long wrote = writeSome(temp.fd(), data.data() + done, data.size() - done);
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote <= 0)
-            throw ImagingError(messages::writeError);
-        done += static_cast<std::size_t>(wrote);
-    }
+    writeAll(temp.fd(), data);
     if (::fsync(temp.fd()) != 0 || !temp.close())
         throw ImagingError(messages::writeError);
-    if (::rename(temp.path().c_str(), path.c_str()) != 0)
+    if (::rename(temp.path().c_str(), target.c_str()) != 0)
         throw cannotCreate();
     temp.keep();
 }

@@ -9,12 +9,18 @@
 namespace clipora {
 
 // The whole file. Throws ImagingError "ファイル %s は開けません" with the path
-// when it cannot be opened for reading (missing, unreadable, a folder).
+// when it cannot be opened for reading (missing, unreadable) or is no regular
+// file (a folder, a named pipe, a device: refused at once, never waited on).
 std::vector<std::uint8_t> readFileBytes(const std::string& path);
 
 // Writes `data` to a temporary file in the target's folder, flushes it to
 // disk and only then renames it over `path`. On any failure the temporary
-// file is removed and an existing file at `path` is untouched. Errors:
+// file is removed and an existing file at `path` is untouched.
+// A symbolic link at `path` stays and the file it leads to is replaced. A
+// replaced file keeps its mode bits, and its owner and group where the
+// process may set them. One save is not atomic: an existing writable file in
+// a folder that takes no new files is overwritten in place (a failure
+// part-way then leaves it half written). Errors:
 // "ファイル %s を作成できません" (cannot create or replace) and
 // "ストリームへの書き込みエラー" (a write failed part-way).
 void writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data);

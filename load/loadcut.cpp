@@ -491,7 +491,10 @@ void Tloadcut::verClick()
 void Tloadcut::selectload(QObject* sender)
 {
     const bool reloadAsked = sender == reloadmenu || (sender == Loadpic && ctrlHeld());
-    if (reloadAsked && !lastfile.isEmpty() && QFileInfo(lastfile).isFile()) {
+    // Anything but a folder under that name is reloaded, so that a name now
+    // taken by a pipe or a device is refused like any file that cannot be read.
+    const QFileInfo last(lastfile);
+    if (reloadAsked && !lastfile.isEmpty() && last.exists() && !last.isDir()) {
         // The presets and `lastfile` already describe this file.
         mainimage->setPicture(readPicture(lastfile));
         loaded();
@@ -501,16 +504,35 @@ void Tloadcut::selectload(QObject* sender)
         picload(OpenPictureDialog1->fileName());
 }
 
+namespace {
+// A drop is taken as a copy only, whatever the source proposes: a source
+// told "moved" may delete its file. A source that offers no copy is refused.
+bool acceptAsCopy(QDropEvent* event)
+{
+    if (!event->mimeData()->hasUrls() || !(event->possibleActions() & Qt::CopyAction)) {
+        event->ignore();
+        return false;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+}  // namespace
+
 void Tloadcut::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (event->mimeData()->hasUrls())
-        event->acceptProposedAction();
+    acceptAsCopy(event);
+}
+
+void Tloadcut::dragMoveEvent(QDragMoveEvent* event)
+{
+    acceptAsCopy(event);
 }
 
 void Tloadcut::dropEvent(QDropEvent* event)
 {
-    event->acceptProposedAction();
-    dropfile(*event->mimeData());
+    if (acceptAsCopy(event))
+        dropfile(*event->mimeData());
 }
 
 void Tloadcut::dropfile(const QMimeData& data)

@@ -60,8 +60,13 @@ QStringList qtNameFilters(const QString& filter)
     const QStringList parts = filter.split(u'|');
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
-        for (QString& pattern : patterns)
+        for (QString& pattern : patterns) {
             pattern = pattern.trimmed();
+            // "*.*" means every file, with or without a dot, where such
+            // filters come from; Qt's "*.*" wants a dot.
+            if (pattern == QStringLiteral("*.*"))
+                pattern = QStringLiteral("*");
+        }
         result.append(parts[i] + QStringLiteral(" (") + patterns.join(u' ') + u')');
     }
     return result;

@@ -25,9 +25,10 @@ class QToolButton;
 
 namespace clipora {
 
-// "画像|*.bmp;*.jpg|全部|*.*" -> {"画像 (*.bmp *.jpg)", "全部 (*.*)"}: one Qt
-// name filter per name/patterns pair, the patterns separated by blanks. The
-// dialogs hide the parenthesised part, so the user sees the names as given.
+// "画像|*.bmp;*.jpg|全部|*.*" -> {"画像 (*.bmp *.jpg)", "全部 (*)"}: one Qt
+// name filter per name/patterns pair, the patterns separated by blanks, "*.*"
+// (every file) as Qt's "*". The dialogs hide the parenthesised part, so the
+// user sees the names as given.
 QStringList qtNameFilters(const QString& filter);
 
 struct DialogRequest {

@@ -7,9 +7,17 @@
 
 namespace clipora {
 
-EditField::EditField(QWidget* parent) : QLineEdit(parent) {}
+// The fields take no drops: a file dragged onto one goes to the window,
+// which loads it, instead of its path being pasted as text.
+EditField::EditField(QWidget* parent) : QLineEdit(parent)
+{
+    setAcceptDrops(false);
+}
 
-EditField::EditField(const QString& text, QWidget* parent) : QLineEdit(text, parent) {}
+EditField::EditField(const QString& text, QWidget* parent) : QLineEdit(text, parent)
+{
+    setAcceptDrops(false);
+}
 
 bool EditField::event(QEvent* event)
 {

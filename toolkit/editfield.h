@@ -4,7 +4,7 @@
 // the key, which is then passed on as usual, not consumed), entered/exited
 // when it really gains or loses the keyboard focus (see isRealFocusChange:
 // not for window deactivation or popups; QLineEdit::editingFinished cannot
-// stand for this).
+// stand for this). It takes no drops, so a drop on it reaches its window.
 
 #include <QKeySequence>
 #include <QLineEdit>

@@ -274,9 +274,9 @@ void Tresize::called()
     const int width = picwidth();
     const int height = picheight();
     originx->setText(QStringLiteral("X : ") + intText(width));
-    originx->resize(std::max(originx->width(), originx->sizeHint().width()), 24);
+    originx->resize(originx->sizeHint().width(), 24);  // fits the text, shorter ones too
     originy->setText(QStringLiteral("Y : ") + intText(height));
-    originy->resize(std::max(originy->width(), originy->sizeHint().width()), 24);
+    originy->resize(originy->sizeHint().width(), 24);
     newsizex->setText(intText(width));
     newsizey->setText(intText(height));
 

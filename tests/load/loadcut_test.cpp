@@ -4,6 +4,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QClipboard>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QImage>
@@ -17,6 +18,7 @@
 #include <QUrl>
 
 #include <filesystem>
+#include <sys/stat.h>
 
 #include "app/startup.h"
 #include "imaging/codecs.h"
@@ -95,6 +97,37 @@ protected:
         ASSERT_TRUE(enter.isAccepted());
         QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(w, &dropped);
+    }
+
+    // A drop as the platform delivers it: to the window, at the centre of
+    // `control`, offering the files' URLs and their paths as text (as file
+    // managers do); Qt hands it to the control there or the nearest parent
+    // that takes drops. The action the drop was taken with, or IgnoreAction.
+    Qt::DropAction dropOn(QWidget* control, const QStringList& paths,
+                          Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction,
+                          Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString& path : paths)
+            urls << QUrl::fromLocalFile(path);
+        data.setUrls(urls);
+        data.setText(paths.join(u'\n'));
+        QWidget* window = control->window();
+        const QPoint at = control->mapTo(window, control->rect().center());
+        QDragEnterEvent enter(at, offered, &data, Qt::LeftButton, modifiers);
+        QApplication::sendEvent(window->windowHandle(), &enter);
+        QDragMoveEvent move(at, offered, &data, Qt::LeftButton, modifiers);
+        QApplication::sendEvent(window->windowHandle(), &move);
+        if (!move.isAccepted()) {
+            QDragLeaveEvent leave;
+            QApplication::sendEvent(window->windowHandle(), &leave);
+            return Qt::IgnoreAction;
+        }
+        QDropEvent dropped(at, offered, &data, Qt::LeftButton, modifiers);
+        dropped.setDropAction(move.dropAction());
+        QApplication::sendEvent(window->windowHandle(), &dropped);
+        return dropped.isAccepted() ? dropped.dropAction() : Qt::IgnoreAction;
     }
 
     Area area() const { return {w->xl(), w->xr(), w->yu(), w->yb()}; }
@@ -593,6 +626,97 @@ TEST_F(MainWindow, ADropBringsTheWindowToTheFrontOnlyWhenItLoaded)
 
     drop({writeBmp("good.bmp", 20, 20)});
     EXPECT_TRUE(QTest::qWaitForWindowActive(w));
+}
+
+TEST_F(MainWindow, AFileDroppedOnAnyControlLoadsAndNoFieldTakesItsPath)
+{
+    const QString files[] = {writeBmp("a.bmp", 20, 10), writeBmp("b.bmp", 30, 15)};
+    QStringList fieldsAfter[2];
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(dropOn(w, {files[i]}), Qt::CopyAction);
+        fieldsAfter[i] = fieldTexts();
+    }
+    int next = 0;
+    QStringList tried;
+    for (QWidget* control : w->findChildren<QWidget*>()) {
+        const QPoint centre = control->mapTo(w, control->rect().center());
+        if (!control->isVisibleTo(w) || control->size().isEmpty() || !w->rect().contains(centre))
+            continue;
+        const std::string name = control->objectName().toStdString() + " " + control->metaObject()->className();
+        EXPECT_EQ(dropOn(control, {files[next]}), Qt::CopyAction) << name;
+        EXPECT_EQ(w->lastfile, files[next]) << name;
+        EXPECT_EQ(fieldTexts(), fieldsAfter[next]) << name;
+        next = 1 - next;
+        tried << control->objectName();
+    }
+    for (const char* name : {"edgexl", "sizex", "edgexr", "edgeyu", "sizey", "edgeyb", "jpgq", "mainimage", "areax"})
+        EXPECT_TRUE(tried.contains(QLatin1String(name))) << name;
+    EXPECT_TRUE(errors.texts.isEmpty()) << errors.texts.join(' ').toStdString();
+
+    // The resize dialog takes no drops: its fields keep their text.
+    QTest::keyClick(w, Qt::Key_R, Qt::ControlModifier);
+    Tresize* r = windows->resize.get();
+    ASSERT_TRUE(r->isVisible());
+    const QString before = r->newsizex->text();
+    EXPECT_EQ(dropOn(r->newsizex, {files[0]}), Qt::IgnoreAction);
+    EXPECT_EQ(r->newsizex->text(), before);
+}
+
+TEST_F(MainWindow, ADropIsTakenAsACopyNeverAsAMove)
+{
+    struct Row {
+        const char* name;
+        Qt::DropActions offered;
+        Qt::KeyboardModifiers modifiers;
+        Qt::DropAction taken;
+    };
+    const Row rows[] = {
+        {"copy or move, move proposed (Shift)", Qt::CopyAction | Qt::MoveAction, Qt::ShiftModifier, Qt::CopyAction},
+        {"copy or move", Qt::CopyAction | Qt::MoveAction, Qt::NoModifier, Qt::CopyAction},
+        {"copy, link or move", Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::AltModifier, Qt::CopyAction},
+        {"move only", Qt::MoveAction, Qt::NoModifier, Qt::IgnoreAction},
+    };
+    QMimeData probe;
+    probe.setUrls({QUrl::fromLocalFile(QStringLiteral("/x.bmp"))});
+    ASSERT_EQ(QDragEnterEvent({}, rows[0].offered, &probe, Qt::LeftButton, rows[0].modifiers).proposedAction(),
+              Qt::MoveAction);  // else the first row would not propose a move
+    int width = 10;
+    for (const Row& row : rows) {
+        const QString file = writeBmp("dropped.bmp", ++width, 10);
+        EXPECT_EQ(dropOn(w->mainimage, {file}, row.offered, row.modifiers), row.taken) << row.name;
+        EXPECT_EQ(w->picwidth == width, row.taken == Qt::CopyAction) << row.name;
+        EXPECT_TRUE(QFileInfo::exists(file)) << row.name;
+    }
+}
+
+TEST_F(MainWindow, ANamedPipeIsRefusedAtOnceOnEveryRoad)
+{
+    const QString good = writeBmp("scene.bmp", 40, 30);
+    loadByDialog(good);
+    ASSERT_EQ(w->picwidth, 40);
+    // The loaded file's name now belongs to a pipe; another pipe has a picture's name.
+    std::filesystem::remove(good.toStdString());
+    ASSERT_EQ(::mkfifo(good.toLocal8Bit().constData(), 0600), 0);
+    const QString pipe = QString::fromStdString(dir.file("x.png"));
+    ASSERT_EQ(::mkfifo(pipe.toLocal8Bit().constData(), 0600), 0);
+
+    const std::pair<const char*, std::function<void()>> roads[] = {
+        {"reload", [&] { QTest::mouseClick(w->Loadpic, Qt::LeftButton, Qt::ControlModifier); }},
+        {"dialog", [&] { loadByDialog(pipe); }},
+        {"drop", [&] { dropOn(w->mainimage, {pipe}); }},
+    };
+    for (const auto& [name, road] : roads) {
+        errors.texts.clear();
+        test::DialogScript noDialog([&](const DialogRequest&) {  // the dialog road answers itself
+            ADD_FAILURE() << name << ": a dialog opened";
+            return DialogAnswer::cancel();
+        });
+        road();
+        const QString shown = std::string(name).starts_with("reload") ? good : pipe;
+        EXPECT_EQ(errors.texts, QStringList({"ファイル " + shown + " は開けません."})) << name;
+        EXPECT_EQ(w->picwidth, 40) << name;
+        EXPECT_EQ(w->lastfile, good) << name;
+    }
 }
 
 TEST_F(MainWindow, WithoutAutoResetANarrowerPictureTrimsTheFarEdges)

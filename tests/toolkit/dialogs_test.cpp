@@ -1,3 +1,4 @@
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -38,7 +39,7 @@ void whenOpen(std::function<void(Dialog*)> drive)
 TEST(DialogFilters, ConvertedToQtFormOnePairPerFilter)
 {
     EXPECT_EQ(qtNameFilters(openFilter),
-              QStringList({"画像(*.bmp,*,jpg,*gif,*.png) (*.bmp *.jpg *.gif *.png)", "全部 (*.*)"}));
+              QStringList({"画像(*.bmp,*,jpg,*gif,*.png) (*.bmp *.jpg *.gif *.png)", "全部 (*)"}));
     EXPECT_EQ(qtNameFilters(saveFilter), QStringList({"BMP (*.bmp)", "JPEG (*.jpg)", "GIF (*.gif)", "PNG (*.png)"}));
     EXPECT_EQ(qtNameFilters(QString()), QStringList());
 }
@@ -179,6 +180,50 @@ TEST(OpenPictureDialog, RealDialogHasThePreviewPanelAndAcceptsATypedName)
     EXPECT_TRUE(hasPanel);
     EXPECT_EQ(directory, qpath(dir.path().string()));
     EXPECT_EQ(dialog.fileName(), qpath(dir.file("later.png")));  // need not exist: loading reports it
+}
+
+TEST(OpenPictureDialog, TheFilterForEveryFileListsNamesWithoutADotAndReadsAsGiven)
+{
+    test::TempDir dir;
+    for (const char* name : {"README", "notes.txt", "a.png"})
+        touch(dir.file(name));
+    OpenPictureDialog dialog;
+    dialog.setFilter(openFilter);
+    dialog.setFileName(qpath(dir.file("a.png")));
+
+    // The names the file list shows as choosable, once it has read the folder.
+    const auto listed = [](QFileDialog* files, int count) {
+        auto* view = files->findChild<QAbstractItemView*>(QStringLiteral("listView"));
+        QStringList names;
+        static_cast<void>(QTest::qWaitFor([&] {
+            names.clear();
+            const QModelIndex root = view->rootIndex();
+            for (int row = 0; row < view->model()->rowCount(root); ++row) {
+                const QModelIndex item = view->model()->index(row, 0, root);
+                if (view->model()->flags(item) & Qt::ItemIsEnabled)
+                    names << item.data().toString();
+            }
+            return names.size() == count;
+        }));
+        names.sort();
+        return names;
+    };
+    QStringList shownFilters;
+    QStringList first, every;
+    whenOpen<QFileDialog>([&](QFileDialog* files) {
+        auto* types = files->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        ASSERT_NE(types, nullptr);
+        for (int i = 0; i < types->count(); ++i)
+            shownFilters << types->itemText(i);
+        first = listed(files, 1);
+        QTest::keyClick(types, Qt::Key_Down);
+        every = listed(files, 3);
+        files->reject();
+    });
+    EXPECT_FALSE(dialog.execute());
+    EXPECT_EQ(shownFilters, QStringList({"画像(*.bmp,*,jpg,*gif,*.png)", "全部"}));
+    EXPECT_EQ(first, QStringList({"a.png"}));
+    EXPECT_EQ(every, QStringList({"README", "a.png", "notes.txt"}));
 }
 
 TEST(PicturePreviewPanel, ShowsTheSizeOrPictureLabelAndOpensTheLargerPreview)

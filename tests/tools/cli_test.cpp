@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include "imaging/codecs.h"
@@ -19,10 +20,11 @@ struct CliRun {
 };
 
 // Runs clipora-cli with the arguments; collects its exit status and stderr.
+// A run that hangs is ended after a minute (status 124).
 CliRun cli(const std::string& arguments, const TempDir& dir)
 {
     const std::string errFile = dir.file("stderr.txt");
-    const std::string command = std::string(CLIPORA_CLI) + " " + arguments + " 2>'" + errFile + "'";
+    const std::string command = "timeout 60 " + std::string(CLIPORA_CLI) + " " + arguments + " 2>'" + errFile + "'";
     const int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::readText(errFile)};
 }
@@ -83,6 +85,12 @@ TEST(CliErrors, GoToStandardErrorWithNonZeroStatus)
     const CliRun missing = cli("convert " + dir.file("none.png") + " " + dir.file("o.bmp"), dir);
     EXPECT_NE(missing.status, 0);
     EXPECT_NE(missing.errors.find("は開けません"), std::string::npos) << missing.errors;
+
+    // A named pipe is refused at once, never waited on.
+    ASSERT_EQ(::mkfifo(dir.file("x.png").c_str(), 0600), 0);
+    const CliRun pipe = cli("convert " + dir.file("x.png") + " " + dir.file("o.bmp"), dir);
+    EXPECT_EQ(pipe.status, 1) << pipe.errors;
+    EXPECT_NE(pipe.errors.find("ファイル " + dir.file("x.png") + " は開けません"), std::string::npos) << pipe.errors;
 
     writeFileAtomic(dir.file("in.bmp"), encodeBmp(test::randomBitmap(10, 10, 1)));
     EXPECT_NE(cli("crop " + dir.file("in.bmp") + " " + dir.file("o.bmp") + " 5 5 5 9", dir).status, 0);

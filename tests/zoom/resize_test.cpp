@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
+#include <QMap>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -220,6 +221,29 @@ TEST_F(ResizeDialog, OpensOnThePictureAndHidesTheMarkerUntilClosed)
     QTest::mouseClick(r->cancel, Qt::LeftButton);
     EXPECT_FALSE(r->isVisible());
     EXPECT_TRUE(w->shot->isVisible());
+}
+
+TEST_F(ResizeDialog, SizeLabelsFitTheirTextEachTimeTheDialogOpens)
+{
+    struct Row {
+        int width, height;
+    };
+    // Wide then narrow and back: a label must shrink as well as grow.
+    const Row rows[] = {{12345, 2}, {5, 3}, {2, 12345}, {640, 48}, {5, 5}};
+    QMap<QString, int> widthOf;  // the width each text got
+    for (const Row& row : rows) {
+        loadPicture(row.width, row.height);
+        open();
+        for (QLabel* label : {r->originx, r->originy}) {
+            const QString text = label->text();
+            EXPECT_EQ(label->size(), QSize(label->sizeHint().width(), 24)) << text.toStdString();
+            EXPECT_EQ(widthOf.value(text, label->width()), label->width()) << text.toStdString();
+            widthOf[text] = label->width();
+        }
+        QTest::mouseClick(r->cancel, Qt::LeftButton);
+    }
+    EXPECT_LT(widthOf[QStringLiteral("X : 5")], widthOf[QStringLiteral("X : 12345")]);
+    EXPECT_LT(widthOf[QStringLiteral("Y : 5")], widthOf[QStringLiteral("Y : 12345")]);
 }
 
 TEST_F(ResizeDialog, AClickOnTheBackgroundGivesPreviewTheFocus)
