@@ -5,10 +5,15 @@
 // rows top to bottom, in each the columns left to right), so each sum sees
 // the same additions in the same order. Lanes whose footprint is narrower
 // than the widest one get terms of weight 0, which leave the sums and the
-// weight unchanged. Each source row is widened once to four bytes a pixel
-// (blue, green, red, 0), from which a gather fetches the four lanes'
-// pixels of one term.
+// weight unchanged. Each source row is split once into blue, green and red
+// planes. Where the four lanes' columns lie within 16 of each other (for
+// footprints up to about four source pixels wide) PSHUFB picks each lane's
+// value out of a 16-byte window of a plane straight into the low byte of a
+// 64-bit lane, where OR-ing in the exponent of 2^52 and subtracting 2^52
+// makes it a double: no gathers, which are slow on many processors. Wider
+// footprints fetch their values one by one.
 
+#include <array>
 #include <cstring>
 
 #include "zoom/calc/avx2.h"
@@ -22,23 +27,58 @@ namespace {
 
 constexpr int lanes = 4;
 
-// One source row as 0x00RRGGBB per pixel.
-struct WideRow {
+// A source row split into its three channels, with room to read 16 bytes
+// from any column.
+struct PlanarRow {
     int row = -1;
-    std::vector<std::uint32_t> pixels;
+    std::vector<std::uint8_t> plane[3];  // blue, green, red
 };
 
-CLIPORA_AVX2 void widen(const std::uint8_t* src, int width, std::uint32_t* out)
+// Splits a row of blue, green, red bytes into three planes, 16 pixels (48
+// bytes) at a time.
+CLIPORA_AVX2 void splitRow(const std::uint8_t* src, int width, PlanarRow& out)
 {
-    const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    // For channel c, byte k of the output comes from byte 3k + c of the 48:
+    // from the first, second or third 16 bytes, by one PSHUFB each.
+    static const auto masks = [] {
+        std::array<std::array<std::array<std::int8_t, 16>, 3>, 3> m{};
+        for (int c = 0; c < 3; ++c)
+            for (int part = 0; part < 3; ++part)
+                for (int k = 0; k < 16; ++k) {
+                    const int at = 3 * k + c - 16 * part;
+                    m[c][part][k] = static_cast<std::int8_t>(at >= 0 && at < 16 ? at : -1);
+                }
+        return m;
+    }();
     int x = 0;
-    // A 16-byte read at pixel x stays within the row while x + 6 <= width.
-    for (; x + 6 <= width; x += 4) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 3 * x));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_shuffle_epi8(v, spread));
+    for (; x + 16 <= width; x += 16) {
+        const std::uint8_t* at = src + 3 * x;
+        const __m128i part[3] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16)),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 32))};
+        for (int c = 0; c < 3; ++c) {
+            __m128i v = _mm_setzero_si128();
+            for (int p = 0; p < 3; ++p)
+                v = _mm_or_si128(v, _mm_shuffle_epi8(part[p], _mm_loadu_si128(reinterpret_cast<const __m128i*>(
+                                                                   masks[c][p].data()))));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out.plane[c].data() + x), v);
+        }
     }
     for (; x < width; ++x)
-        out[x] = src[3 * x] | (src[3 * x + 1] << 8) | (std::uint32_t{src[3 * x + 2]} << 16);
+        for (int c = 0; c < 3; ++c)
+            out.plane[c][x] = src[3 * x + c];
+}
+
+// 16 bytes of a plane in both halves of a vector.
+CLIPORA_AVX2 __attribute__((always_inline)) inline __m256i windowOf(const std::uint8_t* at)
+{
+    return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
+}
+
+// The plane's values at four columns, as doubles.
+CLIPORA_AVX2 __attribute__((always_inline)) inline __m256d lanesOf(const std::uint8_t* plane, const int* column)
+{
+    return _mm256_setr_pd(plane[column[0]], plane[column[1]], plane[column[2]], plane[column[3]]);
 }
 
 class Reducer {
@@ -50,28 +90,41 @@ public:
     {
         const FootprintAxis& across = plan.across;
         weights_.assign(static_cast<std::size_t>(span_) * padded_, 0.0);
-        index_.assign(static_cast<std::size_t>(chunks_) * span_ * lanes, 0);
+        column_.assign(static_cast<std::size_t>(chunks_) * span_ * lanes, 0);
+        select_.assign(static_cast<std::size_t>(chunks_) * span_ * 32, 0x80);
         wholeColumn_.assign(static_cast<std::size_t>(chunks_) * span_, 0);
+        base_.resize(chunks_);
+        window_.resize(chunks_);
         for (int k = 0; k < span_; ++k)
             for (int x = 0; x < plan.width; ++x)
                 weights_[static_cast<std::size_t>(k) * padded_ + x] = across.w(k, x);
-        for (int c = 0; c < chunks_; ++c)
+        for (int c = 0; c < chunks_; ++c) {
+            base_[c] = across.first[c * lanes];
+            bool fits = true;
             for (int k = 0; k < span_; ++k) {
                 bool whole = true;
                 for (int l = 0; l < lanes; ++l) {
                     const int x = std::min(c * lanes + l, plan.width - 1);
-                    index_[(static_cast<std::size_t>(c) * span_ + k) * lanes + l] =
-                        std::min(across.first[x] + k, plan.srcWidth - 1);
+                    const int column = std::min(across.first[x] + k, plan.srcWidth - 1);
+                    column_[(static_cast<std::size_t>(c) * span_ + k) * lanes + l] = column;
+                    fits = fits && column - base_[c] < 16;
+                    // Lane l's value goes to the low byte of 64-bit lane l:
+                    // byte 8 (l % 2) of 128-bit half l / 2.
+                    select_[(static_cast<std::size_t>(c) * span_ + k) * 32 + 16 * (l / 2) + 8 * (l % 2)] =
+                        static_cast<std::uint8_t>(column - base_[c]);
                     whole = whole && weights_[static_cast<std::size_t>(k) * padded_ + c * lanes + l] == 1.0;
                 }
                 wholeColumn_[static_cast<std::size_t>(c) * span_ + k] = whole;
             }
+            window_[c] = fits;
+        }
         // The rows of one target row are consecutive and at most span
         // many, so a ring one longer holds them all and keeps a row shared
         // with the next target row.
         rows_.resize(static_cast<std::size_t>(plan.down.span) + 1);
-        for (WideRow& r : rows_)
-            r.pixels.assign(static_cast<std::size_t>(plan.srcWidth), 0);
+        for (PlanarRow& r : rows_)
+            for (auto& plane : r.plane)
+                plane.assign(static_cast<std::size_t>(plan.srcWidth) + 16, 0);
         keyed_ = transparency.on;
     }
 
@@ -80,12 +133,12 @@ public:
         const int first = plan_.down.first[y], count = plan_.down.count[y];
         rowsOfTarget_.resize(static_cast<std::size_t>(count));
         for (int k = 0; k < count; ++k) {
-            WideRow& slot = rows_[static_cast<std::size_t>(first + k) % rows_.size()];
+            PlanarRow& slot = rows_[static_cast<std::size_t>(first + k) % rows_.size()];
             if (slot.row != first + k) {
-                widen(source_.row(first + k), plan_.srcWidth, slot.pixels.data());
+                splitRow(source_.row(first + k), plan_.srcWidth, slot);
                 slot.row = first + k;
             }
-            rowsOfTarget_[static_cast<std::size_t>(k)] = slot.pixels.data();
+            rowsOfTarget_[static_cast<std::size_t>(k)] = &slot;
         }
         if (keyed_)
             reduceRowWith<true>(y, count, out);
@@ -94,60 +147,109 @@ public:
     }
 
 private:
+    struct Sums {
+        __m256d b, g, r;
+        __m128 weight;
+    };
+
+    // Adds one term to the sums: the values of the four lanes (as doubles,
+    // and as the 64-bit patterns they came from, for the key test) times
+    // w = wx wy, or taken as they are when every weight is exactly 1.
+    template <bool Keyed>
+    CLIPORA_AVX2 __attribute__((always_inline)) inline void addTerm(Sums& s, __m256d b, __m256d g, __m256d r,
+                                                                   __m256d w, bool whole, __m256d hidden) const
+    {
+        __m256d tb = b, tg = g, tr = r;
+        if (!whole) {
+            tb = _mm256_mul_pd(w, b);
+            tg = _mm256_mul_pd(w, g);
+            tr = _mm256_mul_pd(w, r);
+        }
+        if constexpr (Keyed) {
+            // A pixel of the transparent colour adds nothing (the terms are
+            // non-negative, so adding +0 is exact) and takes its weight off
+            // the pixel's.
+            if (_mm256_movemask_pd(hidden)) {
+                tb = _mm256_andnot_pd(hidden, tb);
+                tg = _mm256_andnot_pd(hidden, tg);
+                tr = _mm256_andnot_pd(hidden, tr);
+                const __m128 less = _mm256_cvtpd_ps(_mm256_sub_pd(_mm256_cvtps_pd(s.weight), w));
+                const __m128 hidden32 = _mm_castsi128_ps(_mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
+                    _mm256_castpd_si256(hidden), _mm256_setr_epi32(0, 2, 4, 6, 0, 0, 0, 0))));
+                s.weight = _mm_blendv_ps(s.weight, less, hidden32);
+            }
+        }
+        s.b = _mm256_add_pd(s.b, tb);
+        s.g = _mm256_add_pd(s.g, tg);
+        s.r = _mm256_add_pd(s.r, tr);
+    }
+
     template <bool Keyed>
     CLIPORA_AVX2 void reduceRowWith(int y, int count, std::uint8_t* out) const
     {
-        const __m128i low8 = _mm_set1_epi32(0xFF);
-        const __m128i key = _mm_set1_epi32(static_cast<int>(Bgr(transparency_.colour).packed()));
+        const Bgr key(transparency_.colour);
+        // 2^52 as a double, and its bit pattern: a byte OR-ed into the low
+        // bits gives 2^52 + byte, exactly.
+        const __m256i magicBits = _mm256_set1_epi64x(0x4330000000000000LL);
+        const __m256d magic = _mm256_castsi256_pd(magicBits);
+        const __m256i keyB = _mm256_set1_epi64x(0x4330000000000000LL | key.b);
+        const __m256i keyG = _mm256_set1_epi64x(0x4330000000000000LL | key.g);
+        const __m256i keyR = _mm256_set1_epi64x(0x4330000000000000LL | key.r);
+        const __m256d none = _mm256_setzero_pd();
         for (int c = 0; c < chunks_; ++c) {
-            __m256d sumB = _mm256_setzero_pd(), sumG = sumB, sumR = sumB;
-            __m128 weight = _mm_set1_ps(plan_.area);
-            const int* index = index_.data() + static_cast<std::size_t>(c) * span_ * lanes;
+            Sums s{_mm256_setzero_pd(), _mm256_setzero_pd(), _mm256_setzero_pd(), _mm_set1_ps(plan_.area)};
             const double* wx = weights_.data() + c * lanes;
             const char* whole = wholeColumn_.data() + static_cast<std::size_t>(c) * span_;
+            const std::uint8_t* select = select_.data() + static_cast<std::size_t>(c) * span_ * 32;
+            const int* column = column_.data() + static_cast<std::size_t>(c) * span_ * lanes;
             for (int ki = 0; ki < count; ++ki) {
                 const double wyValue = plan_.down.w(ki, y);
                 const __m256d wy = _mm256_set1_pd(wyValue);
-                const int* row = reinterpret_cast<const int*>(rowsOfTarget_[static_cast<std::size_t>(ki)]);
-                for (int k = 0; k < span_; ++k) {
-                    const __m128i p =
-                        _mm_i32gather_epi32(row, _mm_loadu_si128(reinterpret_cast<const __m128i*>(index + lanes * k)), 4);
-                    const __m256d b = _mm256_cvtepi32_pd(_mm_and_si128(p, low8));
-                    const __m256d g = _mm256_cvtepi32_pd(_mm_and_si128(_mm_srli_epi32(p, 8), low8));
-                    const __m256d r = _mm256_cvtepi32_pd(_mm_srli_epi32(p, 16));
-                    __m256d w, tb, tg, tr;
-                    if (wyValue == 1 && whole[k]) {
-                        // Every weight exactly 1: w v is v itself.
-                        w = _mm256_set1_pd(1.0);
-                        tb = b;
-                        tg = g;
-                        tr = r;
-                    } else {
-                        w = _mm256_mul_pd(_mm256_loadu_pd(wx + static_cast<std::size_t>(k) * padded_), wy);
-                        tb = _mm256_mul_pd(w, b);
-                        tg = _mm256_mul_pd(w, g);
-                        tr = _mm256_mul_pd(w, r);
+                const PlanarRow& row = *rowsOfTarget_[static_cast<std::size_t>(ki)];
+                if (window_[c]) {
+                    const int base = base_[c];
+                    const __m256i winB = windowOf(row.plane[0].data() + base);
+                    const __m256i winG = windowOf(row.plane[1].data() + base);
+                    const __m256i winR = windowOf(row.plane[2].data() + base);
+                    for (int k = 0; k < span_; ++k) {
+                        const __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(select + 32 * k));
+                        const __m256i bb = _mm256_or_si256(_mm256_shuffle_epi8(winB, at), magicBits);
+                        const __m256i gg = _mm256_or_si256(_mm256_shuffle_epi8(winG, at), magicBits);
+                        const __m256i rr = _mm256_or_si256(_mm256_shuffle_epi8(winR, at), magicBits);
+                        __m256d hidden = none;
+                        if constexpr (Keyed)
+                            hidden = _mm256_castsi256_pd(_mm256_and_si256(
+                                _mm256_and_si256(_mm256_cmpeq_epi64(bb, keyB), _mm256_cmpeq_epi64(gg, keyG)),
+                                _mm256_cmpeq_epi64(rr, keyR)));
+                        const bool one = wyValue == 1 && whole[k];
+                        const __m256d w =
+                            one ? _mm256_set1_pd(1.0)
+                                : _mm256_mul_pd(_mm256_loadu_pd(wx + static_cast<std::size_t>(k) * padded_), wy);
+                        addTerm<Keyed>(s, _mm256_sub_pd(_mm256_castsi256_pd(bb), magic),
+                                       _mm256_sub_pd(_mm256_castsi256_pd(gg), magic),
+                                       _mm256_sub_pd(_mm256_castsi256_pd(rr), magic), w, one, hidden);
                     }
-                    if constexpr (Keyed) {
-                        // A pixel of the transparent colour adds nothing (its
-                        // terms are non-negative, so adding +0 is exact) and
-                        // takes its weight off the pixel's.
-                        const __m128i hidden32 = _mm_cmpeq_epi32(p, key);
-                        if (_mm_movemask_epi8(hidden32)) {
-                            const __m256d hidden = _mm256_castsi256_pd(_mm256_cvtepi32_epi64(hidden32));
-                            tb = _mm256_andnot_pd(hidden, tb);
-                            tg = _mm256_andnot_pd(hidden, tg);
-                            tr = _mm256_andnot_pd(hidden, tr);
-                            const __m128 less = _mm256_cvtpd_ps(_mm256_sub_pd(_mm256_cvtps_pd(weight), w));
-                            weight = _mm_blendv_ps(weight, less, _mm_castsi128_ps(hidden32));
-                        }
+                } else {
+                    for (int k = 0; k < span_; ++k) {
+                        const int* at = column + lanes * k;
+                        const __m256d b = lanesOf(row.plane[0].data(), at);
+                        const __m256d g = lanesOf(row.plane[1].data(), at);
+                        const __m256d r = lanesOf(row.plane[2].data(), at);
+                        __m256d hidden = none;
+                        if constexpr (Keyed)
+                            hidden = _mm256_and_pd(
+                                _mm256_and_pd(_mm256_cmp_pd(b, _mm256_set1_pd(key.b), _CMP_EQ_OQ),
+                                              _mm256_cmp_pd(g, _mm256_set1_pd(key.g), _CMP_EQ_OQ)),
+                                _mm256_cmp_pd(r, _mm256_set1_pd(key.r), _CMP_EQ_OQ));
+                        const bool one = wyValue == 1 && whole[k];
+                        const __m256d w =
+                            one ? _mm256_set1_pd(1.0)
+                                : _mm256_mul_pd(_mm256_loadu_pd(wx + static_cast<std::size_t>(k) * padded_), wy);
+                        addTerm<Keyed>(s, b, g, r, w, one, hidden);
                     }
-                    sumB = _mm256_add_pd(sumB, tb);
-                    sumG = _mm256_add_pd(sumG, tg);
-                    sumR = _mm256_add_pd(sumR, tr);
                 }
             }
-            finishChunk<Keyed>(sumB, sumG, sumR, weight, out + 3 * c * lanes, std::min(lanes, plan_.width - c * lanes));
+            finishChunk<Keyed>(s.b, s.g, s.r, s.weight, out + 3 * c * lanes, std::min(lanes, plan_.width - c * lanes));
         }
     }
 
@@ -212,11 +314,14 @@ private:
     double reciprocalArea_;
     double tieMargin_;
     bool keyed_ = false;
-    std::vector<double> weights_;      // weights_[k * padded + x], zero beyond each footprint and the row
-    std::vector<int> index_;           // per chunk and term: the source column of each lane
-    std::vector<char> wholeColumn_;    // per chunk and term: every weight across is 1
-    std::vector<WideRow> rows_;        // a ring: source row r in slot r % size
-    std::vector<const std::uint32_t*> rowsOfTarget_;
+    std::vector<double> weights_;         // weights_[k * padded + x], zero beyond each footprint and the row
+    std::vector<int> column_;             // per chunk and term: the source column of each lane
+    std::vector<std::uint8_t> select_;    // per chunk and term: PSHUFB control picking the lanes' columns
+    std::vector<char> wholeColumn_;       // per chunk and term: every weight across is 1
+    std::vector<int> base_;               // per chunk: the source column at byte 0 of the window
+    std::vector<char> window_;            // per chunk: every column lies within the window
+    std::vector<PlanarRow> rows_;         // a ring: source row r in slot r % size
+    std::vector<const PlanarRow*> rowsOfTarget_;
 };
 
 }  // namespace
