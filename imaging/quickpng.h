@@ -13,7 +13,7 @@
 namespace clipora {
 
 // The picture as a PNG (8-bit RGB, no interlace) with every row filtered by
-// Sub and compressed with zlib's run-length strategy, on up to `threads`
+// Sub and compressed at zlib's level 1, on up to `threads`
 // threads (0: one per processor). Throws ImagingError for an empty picture.
 // When `cancel` becomes true the work stops early and an empty result is
 // returned.
