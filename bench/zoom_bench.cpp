@@ -1,13 +1,17 @@
 // The resize dialog's computations on a 4000 by 3000 photo, one core. Items
 // per second are output pixels. "/transparent" runs use a copy of the photo
 // with an ellipse of the transparent colour over about a quarter of it, so
-// that every neighbour pattern occurs along its edge. "/portable" runs force
-// the implementation without vector code; "BM_Reference_*" is the plain
+// that every neighbour pattern occurs along its edge. Names without a path
+// run the implementation the program chooses (the best this processor has,
+// unless CLIPORA_SIMD names another); "/avx2" and "/portable"
+// force the AVX2 one and the one without vector code; "BM_Reference_*" is the plain
 // pixel-by-pixel evaluation the tests compare with.
 
 #include <benchmark/benchmark.h>
 
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "bench/benchsupport.h"
 #include "tests/zoom/calc/reference.h"
@@ -47,21 +51,32 @@ const Bitmap24& keyedPhoto()
 
 const Bitmap24& pictureFor(bool transparent) { return transparent ? keyedPhoto() : bench::photo4000x3000(); }
 
-// Runs the benchmark body with the given implementation, then restores the
-// best one.
-struct IsaScope {
-    zoom::detail::Isa saved = zoom::detail::currentIsa();
-    explicit IsaScope(bool portable)
+using zoom::detail::Isa;
+
+// Runs the benchmark body with the given implementation (none: the one
+// chosen), then restores the one chosen before. Returns false, with the
+// benchmark marked as skipped, when this processor cannot run it.
+class IsaScope {
+public:
+    explicit IsaScope(std::optional<Isa> isa) : ok_(!isa || zoom::detail::useIsa(*isa)) {}
+    ~IsaScope() { zoom::detail::useIsa(saved_); }
+    bool usable(benchmark::State& state) const
     {
-        if (portable)
-            zoom::detail::useIsa(zoom::detail::Isa::portable);
+        if (!ok_)
+            state.SkipWithError("this processor cannot run this implementation");
+        return ok_;
     }
-    ~IsaScope() { zoom::detail::useIsa(saved); }
+
+private:
+    Isa saved_ = zoom::detail::currentIsa();
+    bool ok_;
 };
 
-void enlarge(benchmark::State& state, bool transparent, bool portable)
+void enlarge(benchmark::State& state, bool transparent, std::optional<Isa> isa)
 {
-    const IsaScope isa(portable);
+    const IsaScope scope(isa);
+    if (!scope.usable(state))
+        return;
     const Bitmap24& source = pictureFor(transparent);
     Bitmap24 target(6000, 4500);
     for (auto _ : state) {
@@ -71,9 +86,11 @@ void enlarge(benchmark::State& state, bool transparent, bool portable)
     state.SetItemsProcessed(state.iterations() * 6000 * 4500);
 }
 
-void reduce(benchmark::State& state, int width, bool transparent, bool portable)
+void reduce(benchmark::State& state, int width, bool transparent, std::optional<Isa> isa)
 {
-    const IsaScope isa(portable);
+    const IsaScope scope(isa);
+    if (!scope.usable(state))
+        return;
     const Bitmap24& source = pictureFor(transparent);
     Bitmap24 target(width, width * 3 / 4);
     for (auto _ : state) {
@@ -83,9 +100,11 @@ void reduce(benchmark::State& state, int width, bool transparent, bool portable)
     state.SetItemsProcessed(state.iterations() * target.width() * target.height());
 }
 
-void rotate30(benchmark::State& state, bool transparent, bool portable)
+void rotate30(benchmark::State& state, bool transparent, std::optional<Isa> isa)
 {
-    const IsaScope isa(portable);
+    const IsaScope scope(isa);
+    if (!scope.usable(state))
+        return;
     const Bitmap24& source = pictureFor(transparent);
     const double angle = zoom::rotationangle(30, 0);
     const zoom::Size size = zoom::rotatedsize(4000, 3000, angle);
@@ -165,17 +184,18 @@ void registerAll()
     auto add = [](const std::string& name, auto body) {
         benchmark::RegisterBenchmark(name.c_str(), body)->Unit(benchmark::kMillisecond);
     };
-    for (const bool portable : {false, true}) {
-        const std::string suffix = portable ? "/portable" : "";
-        add("BM_Enlarge" + suffix, [=](benchmark::State& s) { enlarge(s, false, portable); });
-        add("BM_Enlarge/transparent" + suffix, [=](benchmark::State& s) { enlarge(s, true, portable); });
+    const std::pair<std::string, std::optional<Isa>> paths[] = {
+        {"", std::nullopt}, {"/avx2", Isa::avx2}, {"/portable", Isa::portable}};
+    for (const auto& [suffix, isa] : paths) {
+        add("BM_Enlarge" + suffix, [=](benchmark::State& s) { enlarge(s, false, isa); });
+        add("BM_Enlarge/transparent" + suffix, [=](benchmark::State& s) { enlarge(s, true, isa); });
         for (const int width : {1600, 1000}) {
             const std::string name = "BM_Reduce/" + std::to_string(width);
-            add(name + suffix, [=](benchmark::State& s) { reduce(s, width, false, portable); });
-            add(name + "/transparent" + suffix, [=](benchmark::State& s) { reduce(s, width, true, portable); });
+            add(name + suffix, [=](benchmark::State& s) { reduce(s, width, false, isa); });
+            add(name + "/transparent" + suffix, [=](benchmark::State& s) { reduce(s, width, true, isa); });
         }
-        add("BM_Rotate30" + suffix, [=](benchmark::State& s) { rotate30(s, false, portable); });
-        add("BM_Rotate30/transparent" + suffix, [=](benchmark::State& s) { rotate30(s, true, portable); });
+        add("BM_Rotate30" + suffix, [=](benchmark::State& s) { rotate30(s, false, isa); });
+        add("BM_Rotate30/transparent" + suffix, [=](benchmark::State& s) { rotate30(s, true, isa); });
     }
     add("BM_Reference_Enlarge", referenceEnlarge);
     add("BM_Reference_Reduce/1600", [](benchmark::State& s) { referenceReduce(s, 1600); });

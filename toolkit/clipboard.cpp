@@ -10,10 +10,13 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <atomic>
+#include <future>
 #include <optional>
 
 #include "imaging/errors.h"
 #include "imaging/limits.h"
+#include "imaging/quickpng.h"
 #include "toolkit/picturereader.h"
 
 namespace clipora {
@@ -83,10 +86,24 @@ Picture readBitmapFormat(const QMimeData& data, const QString& format, const QSt
 }
 
 // The clipboard data our own copy puts there: the bitmap, turned into a
-// file format only when someone asks for that format.
+// file format only when someone asks for that format. The PNG, the form
+// other programs ask for first, is made for speed and started at once on
+// other threads, so that a paste elsewhere finds it ready (or nearly) and
+// the window goes on answering while it is made.
 class BitmapMimeData : public QMimeData {
 public:
-    explicit BitmapMimeData(Bitmap24 bitmap) : bitmap_(std::move(bitmap)) {}
+    explicit BitmapMimeData(Bitmap24 bitmap) : bitmap_(std::move(bitmap))
+    {
+        pngMaking_ = std::async(std::launch::async, [this] { return encodePngQuickly(bitmap_, 0, &dropped_); });
+    }
+
+    // Replaced on the clipboard before anyone asked: the PNG is not wanted.
+    ~BitmapMimeData() override
+    {
+        dropped_ = true;
+        if (pngMaking_.valid())
+            pngMaking_.wait();
+    }
 
     const Bitmap24& bitmap() const { return bitmap_; }
 
@@ -104,9 +121,9 @@ protected:
     {
         try {
             if (mimeType == QStringLiteral("image/png")) {
-                if (!png_)
-                    png_ = toByteArray(encodePng(bitmap_));
-                return *png_;
+                if (!png_ && pngMaking_.valid())
+                    png_ = toByteArray(pngMaking_.get());  // waits while it is still being made
+                return png_ ? QVariant(*png_) : QVariant();
             }
             if (mimeType == QStringLiteral("image/bmp") || mimeType == QStringLiteral("image/x-bmp")) {
                 if (!bmp_)
@@ -140,6 +157,8 @@ private:
     }
 
     Bitmap24 bitmap_;
+    std::atomic<bool> dropped_{false};
+    mutable std::future<Bytes> pngMaking_;
     mutable std::optional<QByteArray> png_;
     mutable std::optional<QByteArray> bmp_;
 };

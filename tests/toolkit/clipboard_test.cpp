@@ -228,6 +228,24 @@ TEST(ClipboardCopy, OffersTheBitmapAsPngBmpAndAQtImage)
             EXPECT_EQ(image.pixel(x, y) & 0xFFFFFFu, test::rgbAt(picture, x, y)) << x << ", " << y;
 }
 
+// The PNG is made on other threads from the moment of the copy: copies
+// replaced before anyone asked (at once, or after their PNG was asked for
+// once) end cleanly, and one asked twice hands out the same bytes.
+TEST(ClipboardCopy, ThePngMadeAheadSurvivesCopiesReplacedAtAnyMoment)
+{
+    const Bitmap24 picture = test::photoLike(640, 480, 5);
+    for (int n = 0; n < 8; ++n)
+        std::unique_ptr<QMimeData>(mimeDataForBitmap(picture)).reset();
+    std::unique_ptr<QMimeData> data(mimeDataForBitmap(picture));
+    const QByteArray first = data->data(QStringLiteral("image/png"));
+    EXPECT_EQ(first, data->data(QStringLiteral("image/png")));
+    EXPECT_TRUE(samePixels(picture, decodePng(viewOf(first)).pixels));
+    data.reset();
+    const Bitmap24 tiny(1, 1, 9);
+    data.reset(mimeDataForBitmap(tiny));
+    EXPECT_TRUE(samePixels(tiny, decodePng(viewOf(data->data(QStringLiteral("image/png")))).pixels));
+}
+
 TEST(ClipboardCopy, PutsTheBitmapOnTheSystemClipboardForPasteAndOtherReaders)
 {
     const Bitmap24 picture = randomBitmap(9, 4, 3);

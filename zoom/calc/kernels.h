@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "zoom/calc/zoomcalc.h"
@@ -131,6 +132,8 @@ ZoomupPlan planZoomup(int srcWidth, int srcHeight, int width, int height);
 
 void zoomupPortable(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
                     const Progress& progress, const ZoomupPlan& plan);
+void zoomupAvx2(const Bitmap24& source, Bitmap24& target, const Transparency& transparency, const Progress& progress,
+                const ZoomupPlan& plan);
 void zoomupAvx512(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
                   const Progress& progress, const ZoomupPlan& plan);
 
@@ -175,6 +178,8 @@ extern double reductionTieMargin;
 
 void zoomdownPortable(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
                       const Progress& progress, const ZoomdownPlan& plan);
+void zoomdownAvx2(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
+                  const Progress& progress, const ZoomdownPlan& plan);
 void zoomdownAvx512(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
                     const Progress& progress, const ZoomdownPlan& plan);
 
@@ -198,17 +203,29 @@ void rotatePixel(std::uint8_t* out, const Bitmap24& source, const RotatePlan& pl
 
 void rotatePortable(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
                     const Progress& progress, const RotatePlan& plan);
+void rotateAvx2(const Bitmap24& source, Bitmap24& target, const Transparency& transparency, const Progress& progress,
+                const RotatePlan& plan);
 void rotateAvx512(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
                   const Progress& progress, const RotatePlan& plan);
 
 // ---- choice of implementation ---------------------------------------------------
 
-enum class Isa { portable, avx512 };
+enum class Isa { portable, avx2, avx512 };
 // Whether this processor runs the implementation.
 bool isaAvailable(Isa isa);
-// The implementation the computations use: the best available one, unless
-// tests or benchmarks chose another with useIsa (which refuses unavailable ones).
+// The best implementation this processor runs.
+Isa bestIsa();
+// The implementation the computations use: the one the environment variable
+// CLIPORA_SIMD names ("avx512", "avx2" or "portable"; one the processor
+// lacks gives way to the best it has, with a line on standard error), else
+// the best one; unless tests or benchmarks chose another with useIsa (which
+// refuses unavailable ones).
 Isa currentIsa();
 bool useIsa(Isa isa);
+// The implementation an environment setting asks for: `value` the text of
+// CLIPORA_SIMD (null when unset). `warning` receives the line to print
+// when the request cannot be met as asked, else stays empty.
+Isa isaFromSetting(const char* value, std::string& warning);
+const char* isaName(Isa isa);
 
 }  // namespace clipora::zoom::detail

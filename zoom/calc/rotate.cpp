@@ -150,10 +150,11 @@ void rotate(const Bitmap24& source, Bitmap24& target, double angle, ColourValue 
     }
     const detail::RotatePlan plan = detail::planRotate(source.width(), source.height(), target.width(),
                                                        target.height(), angle, gapColour, noFrameCorrection);
-    if (detail::currentIsa() == detail::Isa::avx512)
-        detail::rotateAvx512(source, target, transparency, progress, plan);
-    else
-        detail::rotatePortable(source, target, transparency, progress, plan);
+    switch (detail::currentIsa()) {
+    case detail::Isa::avx512: detail::rotateAvx512(source, target, transparency, progress, plan); break;
+    case detail::Isa::avx2: detail::rotateAvx2(source, target, transparency, progress, plan); break;
+    case detail::Isa::portable: detail::rotatePortable(source, target, transparency, progress, plan); break;
+    }
 }
 
 }  // namespace clipora::zoom

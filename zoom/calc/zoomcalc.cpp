@@ -50,39 +50,5 @@ void fillRows(Bitmap24& target, Bgr colour, const Progress& progress)
     }
 }
 
-namespace {
-
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-bool haveAvx512()
-{
-    static const bool have = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                             __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") &&
-                             __builtin_cpu_supports("avx512vbmi");
-    return have;
-}
-#else
-bool haveAvx512() { return false; }
-#endif
-
-Isa& chosenIsa()
-{
-    static Isa isa = haveAvx512() ? Isa::avx512 : Isa::portable;
-    return isa;
-}
-
-}  // namespace
-
-bool isaAvailable(Isa isa) { return isa == Isa::portable || haveAvx512(); }
-
-Isa currentIsa() { return chosenIsa(); }
-
-bool useIsa(Isa isa)
-{
-    if (!isaAvailable(isa))
-        return false;
-    chosenIsa() = isa;
-    return true;
-}
-
 }  // namespace detail
 }  // namespace clipora::zoom

@@ -107,10 +107,11 @@ void zoomdown(const Bitmap24& source, Bitmap24& target, const Transparency& tran
     }
     const detail::ZoomdownPlan plan =
         detail::planZoomdown(source.width(), source.height(), target.width(), target.height());
-    if (detail::currentIsa() == detail::Isa::avx512)
-        detail::zoomdownAvx512(source, target, transparency, progress, plan);
-    else
-        detail::zoomdownPortable(source, target, transparency, progress, plan);
+    switch (detail::currentIsa()) {
+    case detail::Isa::avx512: detail::zoomdownAvx512(source, target, transparency, progress, plan); break;
+    case detail::Isa::avx2: detail::zoomdownAvx2(source, target, transparency, progress, plan); break;
+    case detail::Isa::portable: detail::zoomdownPortable(source, target, transparency, progress, plan); break;
+    }
 }
 
 }  // namespace clipora::zoom

@@ -87,10 +87,11 @@ void zoomup(const Bitmap24& source, Bitmap24& target, const Transparency& transp
     }
     const detail::ZoomupPlan plan =
         detail::planZoomup(source.width(), source.height(), target.width(), target.height());
-    if (detail::currentIsa() == detail::Isa::avx512)
-        detail::zoomupAvx512(source, target, transparency, progress, plan);
-    else
-        detail::zoomupPortable(source, target, transparency, progress, plan);
+    switch (detail::currentIsa()) {
+    case detail::Isa::avx512: detail::zoomupAvx512(source, target, transparency, progress, plan); break;
+    case detail::Isa::avx2: detail::zoomupAvx2(source, target, transparency, progress, plan); break;
+    case detail::Isa::portable: detail::zoomupPortable(source, target, transparency, progress, plan); break;
+    }
 }
 
 }  // namespace clipora::zoom

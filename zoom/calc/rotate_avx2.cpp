@@ -1,0 +1,189 @@
+// Rotation with AVX2.
+//
+// The plan of the AVX-512 code with four lanes: four target pixels of a row
+// at a time have their source positions computed exactly as in the plain
+// code; pixels whose four neighbours all lie in the picture fetch them with
+// gathers and are interpolated in double precision with the plain code's
+// operations. Pixels whose neighbours all lie outside take the gap colour
+// (coverage 0 without frame correction, four gap colours with it). The few
+// others (the picture's border, neighbours of the transparent colour) are
+// computed one by one by the exact per-pixel rule.
+
+#include <climits>
+#include <cstring>
+
+#include "zoom/calc/avx2.h"
+#include "zoom/calc/kernels.h"
+
+namespace clipora::zoom::detail {
+
+#if CLIPORA_ZOOM_AVX2
+
+namespace {
+
+constexpr int lanes = 4;
+
+struct RowContext {
+    const Bitmap24& source;
+    const RotatePlan& plan;
+    const Transparency& transparency;
+    const double* cdx;  // padded to whole chunks
+    const double* sdx;
+    int lastSafe;  // the largest byte offset from which 8 bytes of the row below can still be read
+};
+
+// One channel of four pixels: ((p00 + fx d10) + fy d01) + (fx fy) d11.
+CLIPORA_AVX2 inline __m128i bilinear(__m128i p00, __m128i p10, __m128i p01, __m128i p11, __m256d fx, __m256d fy,
+                                     __m256d fxfy)
+{
+    const __m128i d10 = _mm_sub_epi32(p10, p00);
+    const __m128i d01 = _mm_sub_epi32(p01, p00);
+    const __m128i d11 = _mm_sub_epi32(_mm_sub_epi32(_mm_add_epi32(p00, p11), p10), p01);
+    __m256d v = _mm256_add_pd(_mm256_cvtepi32_pd(p00), _mm256_mul_pd(fx, _mm256_cvtepi32_pd(d10)));
+    v = _mm256_add_pd(v, _mm256_mul_pd(fy, _mm256_cvtepi32_pd(d01)));
+    v = _mm256_add_pd(v, _mm256_mul_pd(fxfy, _mm256_cvtepi32_pd(d11)));
+    return _mm256_cvtpd_epi32(v);
+}
+
+CLIPORA_AVX2 inline void storePixels(std::uint8_t* out, __m128i pixel, int n)
+{
+    const __m128i pack = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    alignas(16) std::uint8_t bytes[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(bytes), _mm_shuffle_epi8(pixel, pack));
+    std::memcpy(out, bytes, static_cast<std::size_t>(3 * n));
+}
+
+// Returns the lanes left for the exact per-pixel rule.
+CLIPORA_AVX2 __attribute__((always_inline)) inline unsigned rotateChunk(const RowContext& rc, int x, int y,
+                                                                      std::uint8_t* out)
+{
+    const RotatePlan& plan = rc.plan;
+    const __m256d sx = _mm256_add_pd(_mm256_add_pd(_mm256_loadu_pd(rc.cdx + x), _mm256_set1_pd(plan.sdy[y])),
+                                     _mm256_set1_pd(plan.offsetX));
+    const __m256d negSdx = _mm256_xor_pd(_mm256_loadu_pd(rc.sdx + x), _mm256_set1_pd(-0.0));
+    const __m256d sy =
+        _mm256_add_pd(_mm256_add_pd(negSdx, _mm256_set1_pd(plan.cdy[y])), _mm256_set1_pd(plan.offsetY));
+    const __m256d floorX = _mm256_floor_pd(sx);
+    const __m256d floorY = _mm256_floor_pd(sy);
+    const __m256d fx = _mm256_sub_pd(sx, floorX), fy = _mm256_sub_pd(sy, floorY);
+    // Out-of-range positions convert to INT_MIN and count as outside.
+    const __m128i x0 = _mm256_cvttpd_epi32(floorX), y0 = _mm256_cvttpd_epi32(floorY);
+    const int w = plan.srcWidth, h = plan.srcHeight;
+    const __m128i minusOne = _mm_set1_epi32(-1);
+    const __m128i inside = _mm_andnot_si128(
+        _mm_or_si128(_mm_or_si128(_mm_cmpgt_epi32(_mm_setzero_si128(), x0), _mm_cmpgt_epi32(x0, _mm_set1_epi32(w - 2))),
+                     _mm_or_si128(_mm_cmpgt_epi32(_mm_setzero_si128(), y0), _mm_cmpgt_epi32(y0, _mm_set1_epi32(h - 2)))),
+        minusOne);
+    const __m128i outsideLanes =
+        _mm_or_si128(_mm_or_si128(_mm_cmpgt_epi32(minusOne, x0), _mm_cmpgt_epi32(x0, _mm_set1_epi32(w - 1))),
+                     _mm_or_si128(_mm_cmpgt_epi32(minusOne, y0), _mm_cmpgt_epi32(y0, _mm_set1_epi32(h - 1))));
+    const unsigned outside = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(outsideLanes)));
+    const int n = std::min(lanes, plan.width - x);
+    const unsigned present = (1u << n) - 1;
+    const __m128i gap = _mm_set1_epi32(static_cast<int>(plan.gap.packed()));
+    if ((static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(inside))) & present) == 0) {
+        storePixels(out, gap, n);
+        return present & ~outside;
+    }
+    // p00 and p10 are read as four bytes each (likewise p01 and p11); the
+    // last may lie past the bitmap's end, so lanes that would read there are
+    // left out.
+    const int stride = static_cast<int>(rc.source.stride());
+    const __m128i offset =
+        _mm_add_epi32(_mm_mullo_epi32(y0, _mm_set1_epi32(stride)), _mm_mullo_epi32(x0, _mm_set1_epi32(3)));
+    const __m128i gatheredLanes = _mm_andnot_si128(_mm_cmpgt_epi32(offset, _mm_set1_epi32(rc.lastSafe)), inside);
+    const int* base = reinterpret_cast<const int*>(rc.source.data());
+    const int* below = reinterpret_cast<const int*>(rc.source.data() + stride);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i offsetRight = _mm_add_epi32(offset, _mm_set1_epi32(3));
+    const __m128i q00 = _mm_mask_i32gather_epi32(zero, base, offset, gatheredLanes, 1);
+    const __m128i q10 = _mm_mask_i32gather_epi32(zero, base, offsetRight, gatheredLanes, 1);
+    const __m128i q01 = _mm_mask_i32gather_epi32(zero, below, offset, gatheredLanes, 1);
+    const __m128i q11 = _mm_mask_i32gather_epi32(zero, below, offsetRight, gatheredLanes, 1);
+    __m128i interpolated = gatheredLanes, hidden = zero;
+    if (rc.transparency.on && plan.noFrameCorrection) {
+        const __m128i low3 = _mm_set1_epi32(0xFFFFFF);
+        const __m128i key = _mm_set1_epi32(static_cast<int>(Bgr(rc.transparency.colour).packed()));
+        const __m128i k00 = _mm_cmpeq_epi32(_mm_and_si128(q00, low3), key);
+        const __m128i k10 = _mm_cmpeq_epi32(_mm_and_si128(q10, low3), key);
+        const __m128i k01 = _mm_cmpeq_epi32(_mm_and_si128(q01, low3), key);
+        const __m128i k11 = _mm_cmpeq_epi32(_mm_and_si128(q11, low3), key);
+        // Some neighbours transparent: per pixel. All four: coverage 0, the gap colour.
+        interpolated = _mm_andnot_si128(_mm_or_si128(_mm_or_si128(k00, k10), _mm_or_si128(k01, k11)), gatheredLanes);
+        hidden = _mm_and_si128(gatheredLanes, _mm_and_si128(_mm_and_si128(k00, k10), _mm_and_si128(k01, k11)));
+    }
+    const __m256d fxfy = _mm256_mul_pd(fx, fy);
+    const __m128i byte = _mm_set1_epi32(0xFF);
+    __m128i pixel = zero;
+    for (int c = 0; c < 3; ++c) {
+        const int shift = 8 * c;
+        // With four neighbours present the value stays within 0 .. 255.
+        const __m128i v = bilinear(_mm_and_si128(_mm_srli_epi32(q00, shift), byte),
+                                   _mm_and_si128(_mm_srli_epi32(q10, shift), byte),
+                                   _mm_and_si128(_mm_srli_epi32(q01, shift), byte),
+                                   _mm_and_si128(_mm_srli_epi32(q11, shift), byte), fx, fy, fxfy);
+        pixel = _mm_or_si128(pixel, _mm_slli_epi32(v, shift));
+    }
+    pixel = _mm_blendv_epi8(gap, pixel, interpolated);
+    storePixels(out, pixel, n);
+    const unsigned done = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_or_si128(interpolated, hidden))));
+    return present & ~done & ~outside;
+}
+
+// Target pixels xBegin .. xEnd - 1 of row y (xBegin a multiple of 4).
+CLIPORA_AVX2 void rotateRun(const RowContext& rc, int y, int xBegin, int xEnd, std::uint8_t* out)
+{
+    for (int x = xBegin; x < xEnd; x += lanes) {
+        unsigned left = rotateChunk(rc, x, y, out + 3 * x);
+        while (left) {
+            const int l = __builtin_ctz(left);
+            left &= left - 1;
+            rotatePixel(out + 3 * (x + l), rc.source, rc.plan, x + l, y, rc.transparency);
+        }
+    }
+}
+
+}  // namespace
+
+void rotateAvx2(const Bitmap24& source, Bitmap24& target, const Transparency& transparency, const Progress& progress,
+                const RotatePlan& plan)
+{
+    // Byte offsets into the source are formed in 32 bits.
+    if (static_cast<long long>(source.stride()) * source.height() + 8 > INT32_MAX) {
+        rotatePortable(source, target, transparency, progress, plan);
+        return;
+    }
+    const int chunks = (plan.width + lanes - 1) / lanes;
+    std::vector<double> cdx(static_cast<std::size_t>(chunks) * lanes, 0.0), sdx(cdx.size(), 0.0);
+    std::copy(plan.cdx.begin(), plan.cdx.end(), cdx.begin());
+    std::copy(plan.sdx.begin(), plan.sdx.end(), sdx.begin());
+    // A gather at offset o reads bytes o .. o + 6 of a row and of the row
+    // below (p10 is read from o + 3).
+    const long long lastSafe = static_cast<long long>(source.stride()) * (source.height() - 1) - 7;
+    const RowContext rc{source, plan, transparency, cdx.data(), sdx.data(), static_cast<int>(lastSafe)};
+    // Tiles of a band of rows by a run of columns, as in the other paths.
+    constexpr int bandRows = 32, tileColumns = 64 * lanes;
+    for (int band = 0; band < plan.height; band += bandRows) {
+        const int bandEnd = std::min(band + bandRows, plan.height);
+        for (int tile = 0; tile < plan.width; tile += tileColumns) {
+            const int tileEnd = std::min(tile + tileColumns, plan.width);
+            for (int y = band; y < bandEnd; ++y)
+                rotateRun(rc, y, tile, tileEnd, target.row(y));
+        }
+        if (progress)
+            for (int y = band; y < bandEnd; ++y)
+                progress(progressAfterRow(y, plan.height));
+    }
+}
+
+#else
+
+void rotateAvx2(const Bitmap24& source, Bitmap24& target, const Transparency& transparency, const Progress& progress,
+                const RotatePlan& plan)
+{
+    rotatePortable(source, target, transparency, progress, plan);
+}
+
+#endif
+
+}  // namespace clipora::zoom::detail
