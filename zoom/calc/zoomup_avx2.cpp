@@ -38,7 +38,7 @@ struct GatheredRow {
 class Gatherer {
 public:
     Gatherer(const Bitmap24& source, const ZoomupPlan& plan, const Transparency& transparency)
-        : source_(source), plan_(plan), keyed_(transparency.on), key_(transparency.colour),
+        : source_(source), plan_(plan), keyed_(transparency.on), key_(transparency.colour.value()),
           quads_((plan.width + quadPixels - 1) / quadPixels), masks_((plan.width + maskPixels - 1) / maskPixels)
     {
         base_.resize(quads_);
