@@ -5,7 +5,7 @@
 
 #include "load/forms.h"
 #include "toolkit/clipboard.h"
-#include "toolkit/metafile.h"
+#include "metafile/metafile.h"
 #include "load/loadcut.h"
 #include "load/resizehost.h"
 #include "version/zelvano.h"

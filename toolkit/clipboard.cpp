@@ -14,7 +14,7 @@
 
 #include "imaging/errors.h"
 #include "imaging/limits.h"
-#include "toolkit/picturereader.h"
+#include "reader/picturereader.h"
 
 namespace clipora {
 

@@ -15,16 +15,15 @@
 #include "imaging/errors.h"
 #include "metafilebuilder.h"
 #include "tests/support/testsupport.h"
-#include "toolkit/metafile.h"
-#include "toolkit/metafiletext.h"
-#include "toolkit/picturereader.h"
+#include "metafile/metafile.h"
+#include "metafile/metafiletext.h"
 
 using namespace clipora;
 using namespace clipora::test;
 
 namespace {
 
-const std::filesystem::path fixtures = std::filesystem::path(__FILE__).parent_path().parent_path() / "data" / "metafiles";
+const std::filesystem::path fixtures = std::filesystem::path(CLIPORA_TEST_DATA) / "metafiles";
 
 Bytes readFixture(const std::string& name)
 {
@@ -950,18 +949,6 @@ TEST(MetafileErrors, NonsenseTransformsAndCoordinatesDrawNothingHarmful)
 }
 
 // The file reader
-
-TEST(MetafileFiles, ReadPictureFileTakesWmfAndEmfByExtension)
-{
-    TempDir dir;
-    writeBytes(dir.file("drawing.WMF"), readFixture("office-drawing.wmf"));
-    writeBytes(dir.file("plot.Emf"), readFixture("gnuplot-plot.emf"));
-    EXPECT_EQ(readPictureFile(dir.file("drawing.WMF")).width(), 302);
-    EXPECT_EQ(readPictureFile(dir.file("plot.Emf")).width(), 319);
-    // Content is not sniffed: an EMF named .wmf is not a WMF.
-    writeBytes(dir.file("plot.wmf"), readFixture("gnuplot-plot.emf"));
-    EXPECT_THROW(readPictureFile(dir.file("plot.wmf")), ImagingError);
-}
 
 // Found by fuzzing: header rectangles spanning the whole int range overflowed
 // when their width was formed in int.
