@@ -173,6 +173,30 @@ QColor colourFromRef(std::uint32_t ref, const std::vector<QRgb>& palette)
     return QColor(ref & 0xff, (ref >> 8) & 0xff, (ref >> 16) & 0xff);
 }
 
+Palette readPaletteEntries(const Data& record, std::size_t at, std::size_t count)
+{
+    record.need(at, static_cast<std::uint64_t>(count) * 4);
+    Palette entries;
+    entries.reserve(count);
+    for (std::size_t i = 0; i < count; ++i)
+        entries.push_back(qRgb(record.u8(at + 4 * i), record.u8(at + 4 * i + 1), record.u8(at + 4 * i + 2)));
+    return entries;
+}
+
+void setPaletteEntries(Palette& palette, std::size_t start, const Palette& entries)
+{
+    if (start > maxPaletteEntries || entries.size() > maxPaletteEntries - start)
+        return;
+    if (palette.size() < start + entries.size())
+        palette.resize(start + entries.size(), qRgb(0, 0, 0));
+    std::copy(entries.begin(), entries.end(), palette.begin() + static_cast<std::ptrdiff_t>(start));
+}
+
+void resizePalette(Palette& palette, std::size_t entries)
+{
+    palette.resize(std::min(entries, maxPaletteEntries), qRgb(0, 0, 0));
+}
+
 struct Canvas::FontChoice {
     QString key;
     QFont font;

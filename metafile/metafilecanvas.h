@@ -49,6 +49,31 @@ Picture metafilePicture(const QImage& drawn);
 // A COLORREF: 0x00BBGGRR, or a palette index when the top byte is 1.
 QColor colourFromRef(std::uint32_t ref, const std::vector<QRgb>& palette);
 
+// Object tables hold at most this many objects: a WMF indexes its table with
+// 16-bit words, and an EMF may not make us allocate more for its handles.
+inline constexpr std::size_t maxObjects = 65535;
+// GDI's logical palettes hold at most 1024 entries; records asking for more
+// are ignored (or, resizing, held to this).
+inline constexpr std::size_t maxPaletteEntries = 1024;
+
+using Palette = std::vector<QRgb>;
+
+// `count` PALETTEENTRY records (red, green, blue, flags) from `at`, as both
+// formats store them. Throws for entries past the record's end.
+Palette readPaletteEntries(const Data& record, std::size_t at, std::size_t count);
+// Entries from `start` replace a palette's, growing it (with black) when
+// needed; a change reaching past maxPaletteEntries is ignored.
+void setPaletteEntries(Palette& palette, std::size_t start, const Palette& entries);
+// A palette resized as a resize-palette record asks, held to maxPaletteEntries.
+void resizePalette(Palette& palette, std::size_t entries);
+
+// A brush record's style when the record carries no pattern: pattern
+// styles without their bitmap draw solid.
+inline int styleWithoutPattern(int style)
+{
+    return style == bsSolid || style == bsNull || style == bsHatched ? style : bsSolid;
+}
+
 struct Pen {
     int style = psSolid;  // style, end cap, join and geometric bits
     double width = 0;     // logical units; at most one pixel is one pixel

@@ -41,6 +41,12 @@ struct DecodedText {
 // gives U+FFFD, never an error.
 DecodedText decodeCharset(int charset, const std::uint8_t* bytes, std::size_t count);
 
+// Advances stored one per byte (as the byte-string text records store them)
+// as advances per UTF-16 unit of the decoded text: a character advances by
+// the sum of its bytes' advances, the later units of a character by 0.
+// `perByte` holds one advance for each byte that was decoded.
+std::vector<double> advancesPerUnit(const DecodedText& decoded, const std::vector<double>& perByte);
+
 // Font families to ask for in place of a face named in a metafile: the
 // Japanese faces of Windows map to the IPA Gothic faces (proportional or
 // fixed as the original), installed faces are kept, missing ones become
