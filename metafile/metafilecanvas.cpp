@@ -1105,17 +1105,59 @@ const Canvas::FontChoice& Canvas::chooseFont(const Font& f, int pixelSize)
     return *font_;
 }
 
+namespace {
+
+// A font of height 0 takes the platform's default size, 13 pixels per em.
+constexpr double defaultEmPixels = 13;
+// Text smaller than this rounds to no pixel; larger than this is no real
+// drawing's and would only keep FreeType busy: neither is drawn.
+constexpr double smallestEmPixels = 0.5;
+constexpr double largestEmPixels = 20000;
+// A font's width may widen or narrow its glyphs a hundredfold at most:
+// beyond, glyphs are walls or hairlines, and the transforms lose precision.
+constexpr double leastStretch = 0.01;
+constexpr double mostStretch = 100;
+// The pixel size at which a font's cell height is measured, to turn a
+// cell height (positive lfHeight) into a character height.
+constexpr int probePixelSize = 100;
+
+// The UTF-16 units of one character starting at `i`: two for a surrogate pair.
+qsizetype characterLength(const QString& text, qsizetype i)
+{
+    return text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
+}
+
+}  // namespace
+
+struct Canvas::TextMeasure {
+    const FontChoice* choice = nullptr;
+    QPointF origin;       // the reference point in pixels
+    QPointF along, across;  // unit vectors of the baseline and of the ascent's opposite
+    double xs = 1, ys = 1;  // logical units to pixels along x and y
+    double k = 1;           // pixels per em over the font's integer pixel size
+    double stretch = 1;     // the font width's widening of the glyphs
+    double toText = 1;      // logical distance along the baseline to font pixels
+};
+
+struct Canvas::TextLayout {
+    bool wholeString = true;  // drawn as one string, the font's own advances
+    std::vector<double> at;   // per UTF-16 unit: offset along the baseline, font pixels
+    std::vector<double> rise;
+    double width = 0;
+    double u0 = 0, v0 = 0;  // where the first character's baseline starts
+    QRectF cell;            // the text cell, font pixels
+    QTransform toPixels;    // font pixels to picture pixels
+};
+
 void Canvas::textOut(const TextRun& run)
 {
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         throw ImagingError(messages::metafileNeedsFonts);
-    const Font& f = dc_.font;
     const bool updateCp = dc_.textAlign & taUpdateCp;
     const QPointF reference = updateCp ? dc_.position : run.reference;
     const QTransform m = logicalToPixels();
     if (!finiteTransform(m))
         return;
-
     if ((run.options & etoOpaque) && run.rect && !pathOpen_) {
         QPainterPath box;
         box.addRect(run.rect->normalized());
@@ -1125,142 +1167,150 @@ void Canvas::textOut(const TextRun& run)
     }
     if (run.text.isEmpty())
         return;
-
-    const QPointF origin = m.map(reference);
-    const QPointF xAxis(m.m11(), m.m12()), yAxis(m.m21(), m.m22());
-    const double xs = std::hypot(xAxis.x(), xAxis.y()), ys = std::hypot(yAxis.x(), yAxis.y());
-    if (!(xs > 0) || !(ys > 0) || !std::isfinite(origin.x()) || !std::isfinite(origin.y()))
+    const std::optional<TextMeasure> measure = measureText(run, reference);
+    if (!measure)
         return;
+    const TextLayout layout = layOutText(run, *measure);
+    if (updateCp && (dc_.textAlign & taCenter) != taCenter) {
+        const double logicalWidth = layout.width / measure->toText;
+        dc_.position.rx() += (dc_.textAlign & taRight) ? -logicalWidth : logicalWidth;
+    }
+    drawText(run, *measure, layout);
+}
+
+std::optional<Canvas::TextMeasure> Canvas::measureText(const TextRun& run, QPointF reference)
+{
+    const Font& f = dc_.font;
+    const QTransform m = logicalToPixels();
+    TextMeasure t;
+    t.origin = m.map(reference);
+    const QPointF xAxis(m.m11(), m.m12()), yAxis(m.m21(), m.m22());
+    t.xs = std::hypot(xAxis.x(), xAxis.y());
+    t.ys = std::hypot(yAxis.x(), yAxis.y());
+    if (!(t.xs > 0) || !(t.ys > 0) || !std::isfinite(t.origin.x()) || !std::isfinite(t.origin.y()))
+        return std::nullopt;
     QPointF xHat(1, 0), yHat(0, 1);
     if (run.advancedMode) {
-        xHat = xAxis / xs;
-        yHat = yAxis / ys;
+        xHat = xAxis / t.xs;
+        yHat = yAxis / t.ys;
         if (xHat.x() * yHat.y() - xHat.y() * yHat.x() < 0)
             yHat = -yHat;  // glyphs are never mirrored
     }
     const double angle = f.escapement / 10.0 * std::numbers::pi / 180;
-    const QPointF along = std::cos(angle) * xHat - std::sin(angle) * yHat;
-    const QPointF across = std::sin(angle) * xHat + std::cos(angle) * yHat;
+    t.along = std::cos(angle) * xHat - std::sin(angle) * yHat;
+    t.across = std::sin(angle) * xHat + std::cos(angle) * yHat;
 
     // The character height in pixels; a positive height is the cell's.
-    double emPixels;
+    double emPixels = defaultEmPixels;
     if (f.height < 0) {
-        emPixels = -f.height * ys;
+        emPixels = -f.height * t.ys;
     } else if (f.height > 0) {
-        const FontChoice& probe = chooseFont(f, 100);
+        const FontChoice& probe = chooseFont(f, probePixelSize);
         const double cell = probe.metrics.ascent() + probe.metrics.descent();
-        emPixels = f.height * ys * (cell > 0 ? 100 / cell : 1);
-    } else {
-        emPixels = 13;
+        emPixels = f.height * t.ys * (cell > 0 ? probePixelSize / cell : 1);
     }
-    if (!(emPixels >= 0.5) || emPixels > 20000)
-        return;
+    if (!(emPixels >= smallestEmPixels) || emPixels > largestEmPixels)
+        return std::nullopt;
     const int pixelSize = std::max(1, static_cast<int>(std::lround(emPixels)));
-    const double k = emPixels / pixelSize;
-    const FontChoice& choice = chooseFont(f, pixelSize);
-    const QFontMetricsF& fm = choice.metrics;
+    t.k = emPixels / pixelSize;
+    t.choice = &chooseFont(f, pixelSize);
 
-    double stretch = 1;
     if (f.width != 0) {
-        const double average = fm.averageCharWidth();
+        const double average = t.choice->metrics.averageCharWidth();
         if (average > 0)
-            stretch = std::abs(f.width) * xs / (average * k);
+            t.stretch = std::abs(f.width) * t.xs / (average * t.k);
     } else if (run.advancedMode) {
-        stretch = xs / ys;
+        t.stretch = t.xs / t.ys;
     }
-    stretch = std::clamp(stretch, 0.01, 100.0);
-    // Logical distance along the baseline to font pixels.
-    const double toText = xs / (k * stretch);
+    t.stretch = std::clamp(t.stretch, leastStretch, mostStretch);
+    t.toText = t.xs / (t.k * t.stretch);
+    return t;
+}
 
+Canvas::TextLayout Canvas::layOutText(const TextRun& run, const TextMeasure& t) const
+{
+    const QFontMetricsF& fm = t.choice->metrics;
     const QString& text = run.text;
-    const qsizetype n = text.size();
-    std::vector<double> at(static_cast<std::size_t>(n) + 1, 0);
-    std::vector<double> rise(static_cast<std::size_t>(n) + 1, 0);
-    const bool ownAdvances = run.advances.size() >= static_cast<std::size_t>(n);
-    const bool wholeString = !ownAdvances && dc_.textCharExtra == 0;
-    if (wholeString) {
-        at[static_cast<std::size_t>(n)] = fm.horizontalAdvance(text);
+    const auto n = static_cast<std::size_t>(text.size());
+    TextLayout l;
+    l.at.assign(n + 1, 0);
+    l.rise.assign(n + 1, 0);
+    const bool ownAdvances = run.advances.size() >= n;
+    l.wholeString = !ownAdvances && dc_.textCharExtra == 0;
+    if (l.wholeString) {
+        l.at[n] = fm.horizontalAdvance(text);
     } else {
-        for (qsizetype i = 0; i < n; ++i) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto u = static_cast<qsizetype>(i);
             double step;
-            if (ownAdvances) {
-                step = run.advances[static_cast<std::size_t>(i)] * toText;
-            } else {
-                const bool pair = text[i].isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate();
-                step = (text[i].isLowSurrogate() ? 0 : fm.horizontalAdvance(text.mid(i, pair ? 2 : 1))) +
-                       dc_.textCharExtra * toText;
-            }
-            at[static_cast<std::size_t>(i) + 1] = at[static_cast<std::size_t>(i)] + step;
-            const double dy = static_cast<std::size_t>(i) < run.rises.size() ? run.rises[static_cast<std::size_t>(i)] : 0;
-            rise[static_cast<std::size_t>(i) + 1] = rise[static_cast<std::size_t>(i)] - dy * ys / k;
+            if (ownAdvances)
+                step = run.advances[i] * t.toText;
+            else
+                step = (text[u].isLowSurrogate() ? 0 : fm.horizontalAdvance(text.mid(u, characterLength(text, u)))) +
+                       dc_.textCharExtra * t.toText;
+            l.at[i + 1] = l.at[i] + step;
+            const double dy = i < run.rises.size() ? run.rises[i] : 0;
+            l.rise[i + 1] = l.rise[i] - dy * t.ys / t.k;
         }
     }
-    const double width = at[static_cast<std::size_t>(n)];
-    double u0 = 0;
+    l.width = l.at[n];
     if ((dc_.textAlign & taCenter) == taCenter)
-        u0 = -width / 2;
+        l.u0 = -l.width / 2;
     else if (dc_.textAlign & taRight)
-        u0 = -width;
-    double v0 = fm.ascent();
+        l.u0 = -l.width;
+    l.v0 = fm.ascent();
     if ((dc_.textAlign & taBaseline) == taBaseline)
-        v0 = 0;
+        l.v0 = 0;
     else if (dc_.textAlign & taBottom)
-        v0 = -fm.descent();
+        l.v0 = -fm.descent();
+    l.toPixels = QTransform(t.along.x() * t.k * t.stretch, t.along.y() * t.k * t.stretch, t.across.x() * t.k,
+                            t.across.y() * t.k, t.origin.x(), t.origin.y());
+    l.cell = QRectF(l.u0, l.v0 - fm.ascent(), l.width, fm.ascent() + fm.descent());
+    return l;
+}
 
-    const QTransform toPixels(along.x() * k * stretch, along.y() * k * stretch, across.x() * k, across.y() * k,
-                              origin.x(), origin.y());
-    const QRectF cell(u0, v0 - fm.ascent(), width, fm.ascent() + fm.descent());
-
-    if (updateCp) {
-        const double logicalWidth = width / toText;
-        if ((dc_.textAlign & taCenter) != taCenter)
-            dc_.position.rx() += (dc_.textAlign & taRight) ? -logicalWidth : logicalWidth;
-    }
-
-    if (pathOpen_) {
-        QPainterPath outline;
-        if (wholeString)
-            outline.addText(QPointF(u0, v0), choice.font, text);
-        for (qsizetype i = 0; !wholeString && i < n; ++i) {
+void Canvas::drawText(const TextRun& run, const TextMeasure& t, const TextLayout& l)
+{
+    const QString& text = run.text;
+    // Each character at its own place, unless the string goes as one.
+    auto eachCharacter = [&](auto&& draw) {
+        if (l.wholeString) {
+            draw(QPointF(l.u0, l.v0), text);
+            return;
+        }
+        for (qsizetype i = 0; i < text.size(); ++i) {
             if (text[i].isLowSurrogate())
                 continue;
-            const bool pair = text[i].isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate();
-            outline.addText(QPointF(u0 + at[static_cast<std::size_t>(i)], v0 + rise[static_cast<std::size_t>(i)]),
-                            choice.font, text.mid(i, pair ? 2 : 1));
+            const auto u = static_cast<std::size_t>(i);
+            draw(QPointF(l.u0 + l.at[u], l.v0 + l.rise[u]), text.mid(i, characterLength(text, i)));
         }
-        path_.addPath(toPixels.map(outline));
+    };
+    if (pathOpen_) {
+        QPainterPath outline;
+        eachCharacter([&](QPointF at, const QString& s) { outline.addText(at, t.choice->font, s); });
+        path_.addPath(l.toPixels.map(outline));
         figureOpen_ = false;
         return;
     }
     if (measuring_) {
-        measure(toPixels.mapRect(cell));
+        measure(l.toPixels.mapRect(l.cell));
         return;
     }
-    charge(toPixels.mapRect(cell));
+    charge(l.toPixels.mapRect(l.cell));
 
     QPainter& p = painter();
     if ((run.options & etoClipped) && run.rect) {
         p.setClipRegion(rectRegion(*run.rect), (dc_.clipped || dc_.metaClipped) ? Qt::IntersectClip : Qt::ReplaceClip);
         clipApplied_ = false;  // the record's own clip ends with it
     }
-    p.setTransform(toPixels);
+    p.setTransform(l.toPixels);
     if (dc_.bkMode == bkOpaque)
-        p.fillRect(cell, dc_.bkColour);
+        p.fillRect(l.cell, dc_.bkColour);
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::TextAntialiasing, true);
-    p.setFont(choice.font);
+    p.setFont(t.choice->font);
     p.setPen(dc_.textColour);
-    if (wholeString) {
-        p.drawText(QPointF(u0, v0), text);
-        return;
-    }
-    for (qsizetype i = 0; i < n; ++i) {
-        if (text[i].isLowSurrogate())
-            continue;
-        const bool pair = text[i].isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate();
-        p.drawText(QPointF(u0 + at[static_cast<std::size_t>(i)], v0 + rise[static_cast<std::size_t>(i)]),
-                   text.mid(i, pair ? 2 : 1));
-    }
+    eachCharacter([&](QPointF at, const QString& s) { p.drawText(at, s); });
 }
 
 // Bitmaps

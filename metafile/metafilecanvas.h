@@ -297,6 +297,15 @@ private:
     void drawWithRop2(const QPainterPath& pixels, bool fill, bool stroke);
     const FontChoice& chooseFont(const Font& font, int pixelSize);
 
+    // Text in three steps: the font at its size and stretch along the
+    // run's baseline, the place of every character and of the text cell,
+    // then the path, the measured bounds or the pixels.
+    struct TextMeasure;
+    struct TextLayout;
+    std::optional<TextMeasure> measureText(const TextRun& run, QPointF reference);
+    TextLayout layOutText(const TextRun& run, const TextMeasure& measure) const;
+    void drawText(const TextRun& run, const TextMeasure& measure, const TextLayout& layout);
+
     QSize size_;
     DeviceSpace device_;
     bool measuring_;
