@@ -1121,6 +1121,22 @@ constexpr double mostStretch = 100;
 // cell height (positive lfHeight) into a character height.
 constexpr int probePixelSize = 100;
 
+// What a font's width (lfWidth) is measured against: the font's own
+// average character width at its size. For an East Asian character set,
+// whose text is mostly full-width, that is a full-width ideograph's advance
+// (the office suite writes such widths so, and draws them unstretched); for
+// the others, the average the font states (its OS/2 xAvgCharWidth).
+double averageCharacterWidth(const QFontMetricsF& metrics, int charset)
+{
+    constexpr char16_t ideograph = 0x6C34;  // 水, in every East Asian face
+    if (isEastAsianCharset(charset)) {
+        const double fullWidth = metrics.horizontalAdvance(QChar(ideograph));
+        if (fullWidth > 0)
+            return fullWidth;
+    }
+    return metrics.averageCharWidth();
+}
+
 // The UTF-16 units of one character starting at `i`: two for a surrogate pair.
 qsizetype characterLength(const QString& text, qsizetype i)
 {
@@ -1216,7 +1232,7 @@ std::optional<Canvas::TextMeasure> Canvas::measureText(const TextRun& run, QPoin
     t.choice = &chooseFont(f, pixelSize);
 
     if (f.width != 0) {
-        const double average = t.choice->metrics.averageCharWidth();
+        const double average = averageCharacterWidth(t.choice->metrics, f.charset);
         if (average > 0)
             t.stretch = std::abs(f.width) * t.xs / (average * t.k);
     } else if (run.advancedMode) {

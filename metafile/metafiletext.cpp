@@ -82,6 +82,12 @@ DecodedText decodeCharset(int charset, const std::uint8_t* bytes, std::size_t co
     return out;
 }
 
+bool isEastAsianCharset(int charset)
+{
+    return charset == shiftJisCharset || charset == hangulCharset || charset == johabCharset ||
+           charset == gb2312Charset || charset == big5Charset;
+}
+
 std::vector<double> advancesPerUnit(const DecodedText& decoded, const std::vector<double>& perByte)
 {
     const std::vector<int>& firstByte = decoded.firstByte;

@@ -26,6 +26,10 @@ enum Charset {
     oemCharset = 255,
 };
 
+// The East Asian character sets (Shift-JIS, Hangul, Johab, GB2312, Big5),
+// whose text is mostly of full-width characters.
+bool isEastAsianCharset(int charset);
+
 struct DecodedText {
     QString text;
     // For each UTF-16 unit of `text`, the index of the first byte of the
