@@ -1341,37 +1341,53 @@ void Canvas::blit(const Blit& b)
     const QTransform m = logicalToPixels();
     if (!finiteTransform(m) || !finiteRect(b.destination))
         return;
-    const bool usesSource = ropUsesSource(index);
+    if (!ropUsesSource(index) || !b.source)
+        blitWithoutSource(b, m);
+    else
+        blitSource(b, m);
+}
 
-    if (!usesSource || !b.source) {
-        // A pattern or constant over the destination rectangle.
-        QPainterPath box;
-        box.addRect(b.destination.normalized());
-        const QPainterPath pixels = m.map(box);
-        if (measuring_) {
-            measure(pixels.boundingRect());
-            return;
-        }
-        charge(pixels.boundingRect());
-        if (usesSource)
-            return;  // no bitmap to take
-        if (index == 0xf0) {
-            fillPixels(pixels, dc_.brush);
-            return;
-        }
-        const QRect area = roundedRect(pixels.boundingRect()) & effectiveClip().boundingRect();
-        if (area.isEmpty())
-            return;
-        QImage layer = blankLayer(area);
-        Brush brush = dc_.brush;
-        if (!ropUsesPattern(index) || brush.isNull())
-            brush = Brush{};  // only coverage matters
-        releasePainter();
-        paintBrushLayer(layer, area.topLeft(), pixels, brush);
-        combineLayer(layer, area.topLeft(), b.rop, false, nullptr);
+void Canvas::blitWithoutSource(const Blit& b, const QTransform& m)
+{
+    // A pattern or constant over the destination rectangle.
+    const unsigned index = (b.rop >> 16) & 0xff;
+    QPainterPath box;
+    box.addRect(b.destination.normalized());
+    const QPainterPath pixels = m.map(box);
+    if (measuring_) {
+        measure(pixels.boundingRect());
         return;
     }
+    charge(pixels.boundingRect());
+    if (ropUsesSource(index))
+        return;  // no bitmap to take
+    if (index == 0xf0) {
+        fillPixels(pixels, dc_.brush);
+        return;
+    }
+    const QRect area = roundedRect(pixels.boundingRect()) & effectiveClip().boundingRect();
+    if (area.isEmpty())
+        return;
+    QImage layer = blankLayer(area);
+    Brush brush = dc_.brush;
+    if (!ropUsesPattern(index) || brush.isNull())
+        brush = Brush{};  // only coverage matters
+    releasePainter();
+    paintBrushLayer(layer, area.topLeft(), pixels, brush);
+    combineLayer(layer, area.topLeft(), b.rop, false, nullptr);
+}
 
+// Where a blit's source pixels land: `t` maps the visible source rectangle
+// to `bounds` in picture pixels.
+struct Canvas::SourcePlacement {
+    QTransform t;
+    QRectF sourceRect;
+    QRectF bounds;
+    bool smooth = false;
+};
+
+void Canvas::blitSource(const Blit& b, const QTransform& m)
+{
     // A source of negative extent mirrors: the same as a mirrored destination.
     QRectF wanted = b.sourceRect, destination = b.destination;
     if (wanted.width() < 0) {
@@ -1382,80 +1398,82 @@ void Canvas::blit(const Blit& b)
         wanted = QRectF(wanted.left(), wanted.bottom(), wanted.width(), -wanted.height());
         destination = QRectF(destination.left(), destination.bottom(), destination.width(), -destination.height());
     }
-    QRectF sourceRect = wanted & QRectF(b.source->rect());
-    if (sourceRect.isEmpty() || wanted.width() == 0 || wanted.height() == 0)
+    SourcePlacement at;
+    at.sourceRect = wanted & QRectF(b.source->rect());
+    if (at.sourceRect.isEmpty() || wanted.width() == 0 || wanted.height() == 0)
         return;
     // Source pixels to logical, then to picture pixels.
     const double sx = destination.width() / wanted.width();
     const double sy = destination.height() / wanted.height();
     const QTransform sourceToLogical(sx, 0, 0, sy, destination.x() - wanted.x() * sx,
                                      destination.y() - wanted.y() * sy);
-    const QTransform t = sourceToLogical * m;
-    if (!finiteTransform(t))
+    at.t = sourceToLogical * m;
+    if (!finiteTransform(at.t))
         return;
-    const QRectF bounds = t.mapRect(sourceRect);
-    if (!finiteRect(bounds))
+    at.bounds = at.t.mapRect(at.sourceRect);
+    if (!finiteRect(at.bounds))
         return;
     if (measuring_) {
-        measure(bounds);
+        measure(at.bounds);
         return;
     }
-    charge(bounds);
-    const bool smooth = dc_.stretchMode == 4 && (std::abs(t.m11()) < 1 || std::abs(t.m22()) < 1);
-
-    auto maskedSource = [&](bool wantSet) {
-        QImage masked = b.source->copy();
-        for (int y = 0; y < masked.height(); ++y) {
-            auto* row = reinterpret_cast<QRgb*>(masked.scanLine(y));
-            for (int x = 0; x < masked.width(); ++x) {
-                const QPoint mp = QPointF(b.maskOrigin + QPointF(x - b.sourceRect.x(), y - b.sourceRect.y())).toPoint();
-                const bool set = b.mask->valid(mp) && (qRed(b.mask->pixel(mp)) != 0);
-                if (set != wantSet)
-                    row[x] = 0;
-            }
-        }
-        return masked;
-    };
-
-    auto drawSource = [&](const QImage& source, std::uint32_t rop) {
-        const unsigned ropIndex = (rop >> 16) & 0xff;
-        if (ropIndex == 0xaa)
-            return;
-        if (ropIndex == 0xcc) {
-            QPainter& p = painter();
-            p.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
-            p.setTransform(t);
-            p.drawImage(sourceRect.topLeft(), source, sourceRect);
-            return;
-        }
-        const QRect area = roundedRect(bounds) & effectiveClip().boundingRect();
-        if (area.isEmpty())
-            return;
-        releasePainter();
-        QImage layer = blankLayer(area);
-        {
-            QPainter p(&layer);
-            p.setClipRegion(effectiveClip().translated(-area.topLeft()));
-            p.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
-            p.setTransform(t * QTransform::fromTranslate(-area.left(), -area.top()));
-            p.drawImage(sourceRect.topLeft(), source, sourceRect);
-        }
-        std::unique_ptr<QImage> pattern;
-        if (ropUsesPattern(ropIndex) && dc_.brush.style != bsSolid && !dc_.brush.isNull()) {
-            pattern = std::make_unique<QImage>(blankLayer(area));
-            QPainterPath box;
-            box.addRect(QRectF(area));
-            paintBrushLayer(*pattern, area.topLeft(), box, dc_.brush);
-        }
-        combineLayer(layer, area.topLeft(), rop, true, pattern.get());
-    };
-
+    charge(at.bounds);
+    at.smooth = dc_.stretchMode == 4 && (std::abs(at.t.m11()) < 1 || std::abs(at.t.m22()) < 1);
     if (b.mask) {
-        drawSource(maskedSource(true), b.rop);
-        drawSource(maskedSource(false), b.ropBackground);
+        drawBlitSource(maskedSource(b, true), b.rop, at);
+        drawBlitSource(maskedSource(b, false), b.ropBackground, at);
     } else {
-        drawSource(*b.source, b.rop);
+        drawBlitSource(*b.source, b.rop, at);
     }
+}
+
+QImage Canvas::maskedSource(const Blit& b, bool wantSet)
+{
+    QImage masked = b.source->copy();
+    for (int y = 0; y < masked.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(masked.scanLine(y));
+        for (int x = 0; x < masked.width(); ++x) {
+            const QPoint mp = QPointF(b.maskOrigin + QPointF(x - b.sourceRect.x(), y - b.sourceRect.y())).toPoint();
+            const bool set = b.mask->valid(mp) && (qRed(b.mask->pixel(mp)) != 0);
+            if (set != wantSet)
+                row[x] = 0;
+        }
+    }
+    return masked;
+}
+
+void Canvas::drawBlitSource(const QImage& source, std::uint32_t rop, const SourcePlacement& at)
+{
+    const unsigned ropIndex = (rop >> 16) & 0xff;
+    if (ropIndex == 0xaa)
+        return;
+    if (ropIndex == 0xcc) {
+        QPainter& p = painter();
+        p.setRenderHint(QPainter::SmoothPixmapTransform, at.smooth);
+        p.setTransform(at.t);
+        p.drawImage(at.sourceRect.topLeft(), source, at.sourceRect);
+        return;
+    }
+    const QRect area = roundedRect(at.bounds) & effectiveClip().boundingRect();
+    if (area.isEmpty())
+        return;
+    releasePainter();
+    QImage layer = blankLayer(area);
+    {
+        QPainter p(&layer);
+        p.setClipRegion(effectiveClip().translated(-area.topLeft()));
+        p.setRenderHint(QPainter::SmoothPixmapTransform, at.smooth);
+        p.setTransform(at.t * QTransform::fromTranslate(-area.left(), -area.top()));
+        p.drawImage(at.sourceRect.topLeft(), source, at.sourceRect);
+    }
+    std::unique_ptr<QImage> pattern;
+    if (ropUsesPattern(ropIndex) && dc_.brush.style != bsSolid && !dc_.brush.isNull()) {
+        pattern = std::make_unique<QImage>(blankLayer(area));
+        QPainterPath box;
+        box.addRect(QRectF(area));
+        paintBrushLayer(*pattern, area.topLeft(), box, dc_.brush);
+    }
+    combineLayer(layer, area.topLeft(), rop, true, pattern.get());
 }
 
 bool Canvas::beginBlit(const QTransform& t, const QRectF& visible)

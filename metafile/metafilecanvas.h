@@ -285,6 +285,13 @@ private:
     // measured while measuring, else charged against the budget. False when
     // nothing is to be drawn.
     bool beginBlit(const QTransform& t, const QRectF& visible);
+    // A blit in its two kinds: a pattern or constant over the destination,
+    // or a source bitmap (in two passes through a mask).
+    struct SourcePlacement;
+    void blitWithoutSource(const Blit& blit, const QTransform& toPixels);
+    void blitSource(const Blit& blit, const QTransform& toPixels);
+    static QImage maskedSource(const Blit& blit, bool wantSet);
+    void drawBlitSource(const QImage& source, std::uint32_t rop, const SourcePlacement& at);
     // Counts pixels about to be drawn against the file's budget.
     void charge(const QRectF& pixels);
     void chargeArea(double pixels);
