@@ -241,7 +241,8 @@ TEST(MetafileFixtures, WmfAndEmfOfOneDrawingAgree)
 
 TEST(MetafileFixtures, EveryCutShortFileIsRefused)
 {
-    for (const char* file : {"gnuplot-plot.emf", "office-drawing.emf", "office-drawing.wmf"}) {
+    for (const char* file : {"gnuplot-plot.emf", "office-drawing.emf", "office-drawing.wmf", "office-font-width.emf",
+                             "office-font-width.wmf"}) {
         SCOPED_TRACE(file);
         const Bytes whole = readFixture(file);
         ASSERT_FALSE(whole.empty());
@@ -262,7 +263,8 @@ TEST(MetafileFixtures, EveryCutShortFileIsRefused)
 TEST(MetafileFixtures, DamagedBytesNeverCrash)
 {
     std::mt19937 random(20240611);
-    for (const char* file : {"gnuplot-plot.emf", "office-drawing.emf", "office-drawing.wmf"}) {
+    for (const char* file : {"gnuplot-plot.emf", "office-drawing.emf", "office-drawing.wmf", "office-font-width.emf",
+                             "office-font-width.wmf"}) {
         SCOPED_TRACE(file);
         const Bytes whole = readFixture(file);
         for (int round = 0; round < 60; ++round) {
