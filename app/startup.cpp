@@ -4,8 +4,8 @@
 
 #include "load/forms.h"
 #include "toolkit/clipboard.h"
+#include "metafile/metafile.h"
 #include "toolkit/controlfactory.h"
-#include "toolkit/metafile.h"
 #include "load/loadcut.h"
 #include "load/resizehost.h"
 #include "version/zelvano.h"

@@ -6,7 +6,7 @@
 
 #include "bench/benchsupport.h"
 #include "imaging/codecs.h"
-#include "toolkit/metafile.h"
+#include "metafile/metafile.h"
 
 using namespace clipora;
 

@@ -1,5 +1,6 @@
 // Writes small valid files of every kind the readers accept into
-// fuzz/corpus/<kind>/, as starting points for the fuzzers.
+// fuzz/corpus/<kind>/, as starting points for the fuzzers; the WMF seeds
+// are written record by record with the metafile tests' writer.
 // Usage: fuzz_make_seeds CORPUS_FOLDER
 #include <QBuffer>
 #include <QGuiApplication>
@@ -17,6 +18,7 @@
 #include <png.h>
 
 #include "imaging/codecs.h"
+#include "tests/metafile/metafilebuilder.h"
 
 using namespace clipora;
 namespace fs = std::filesystem;
@@ -157,6 +159,77 @@ Bytes qtWrite(const QImage& image, const char* format)
     return Bytes(bytes.begin(), bytes.end());
 }
 
+// WMF records beyond those the tests' writer names.
+enum : std::uint16_t { wmfExtTextOutRecord = 0x0A32, wmfArc = 0x0817, wmfRoundRect = 0x061C };
+
+// Pens, brushes (solid, hatched, null), shapes, arcs and clipping.
+Bytes wmfShapes()
+{
+    using namespace clipora::test;
+    WmfWriter w(64, 48);
+    w.add(wmfSetWindowExt, {48, 64});
+    w.add(wmfCreatePen, wmfPen(0, 2, ref(200, 0, 0)));
+    w.add(wmfSelectObject, {0});
+    w.add(wmfCreateBrush, wmfBrush(2, ref(0, 128, 0), 3));
+    w.add(wmfSelectObject, {1});
+    w.add(wmfRectangle, {30, 40, 4, 4});
+    w.add(wmfEllipse, {44, 60, 20, 30});
+    w.add(wmfIntersectClipRect, {46, 62, 2, 2});
+    w.add(wmfPie, {10, 60, 10, 40, 40, 60, 2, 40});
+    w.add(wmfArc, {10, 20, 10, 2, 40, 30, 2, 2});
+    w.add(wmfRoundRect, {6, 6, 46, 30, 34, 4});
+    w.add(wmfPolygon, {3, 2, 46, 30, 46, 16, 30});
+    w.add(wmfMoveTo, {2, 2});
+    w.add(wmfLineTo, {46, 62});
+    return w.bytes();
+}
+
+// Shift-JIS text in a charset-128 font, with and without its advances.
+Bytes wmfShiftJisText()
+{
+    using namespace clipora::test;
+    WmfWriter w(96, 32);
+    w.add(wmfSetBkMode, {2});
+    w.add(wmfSetTextAlign, {24});
+    w.add(wmfCreateFont, wmfFont(-16, 128, "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e"));
+    w.add(wmfSelectObject, {0});
+    const std::string words = "\x93\xfa\x96\x7b\x8c\xea\x82\xa9\x82\xc8";  // 日本語かな
+    Bytes text;
+    put16(text, static_cast<int>(words.size()));
+    for (char ch : words)
+        put8(text, static_cast<unsigned char>(ch));
+    put16(text, 14);
+    put16(text, 2);
+    w.add(wmfTextOut, text);
+    Bytes ext;
+    put16(ext, 30);
+    put16(ext, 2);
+    put16(ext, static_cast<int>(words.size()));
+    put16(ext, 0);
+    for (char ch : words)
+        put8(ext, static_cast<unsigned char>(ch));
+    for (std::size_t i = 0; i < words.size(); ++i)
+        put16(ext, i % 2 ? 0 : 16);
+    w.add(wmfExtTextOutRecord, ext);
+    return w.bytes();
+}
+
+// A 4-bit DIB stretched, a pattern blit and a saved and restored state.
+Bytes wmfBitmaps()
+{
+    using namespace clipora::test;
+    WmfWriter w(32, 32);
+    const Bytes bits = {0x01, 0x23, 0x00, 0x00, 0x32, 0x10, 0x00, 0x00};
+    const DibParts dib = makeDib(4, 2, 4, {qRgb(0, 0, 0), qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)}, bits);
+    w.add(wmfSaveDc, {});
+    w.add(wmfStretchDib, stretchDibParams(0, 0, 32, 16, 4, 2, 0x00CC0020, dib));
+    w.add(wmfCreateBrush, wmfBrush(0, ref(0, 0, 255)));
+    w.add(wmfSelectObject, {0});
+    w.add(wmfPatBlt, {0x0021, 0x00F0, 16, 32, 16, 0});
+    w.add(wmfRestoreDc, {-1});
+    return w.bytes();
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -165,6 +238,8 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: fuzz_make_seeds CORPUS_FOLDER\n");
         return 2;
     }
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);  // no display needed
     QGuiApplication app(argc, argv);
     corpus = argv[1];
 
@@ -199,5 +274,9 @@ int main(int argc, char* argv[])
     argb.fill(qRgba(10, 200, 30, 128));
     save("ico", "argb.ico", qtWrite(argb, "ico"));
     save("ico", "rgb.ico", qtWrite(argb.convertToFormat(QImage::Format_RGB32), "ico"));
+
+    save("wmf", "shapes-pens-hatch-clip.wmf", wmfShapes());
+    save("wmf", "shift-jis-text.wmf", wmfShiftJisText());
+    save("wmf", "stretched-4bit-dib-patblt.wmf", wmfBitmaps());
     return 0;
 }

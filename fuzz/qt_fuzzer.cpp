@@ -1,4 +1,4 @@
-// Feeds arbitrary bytes to one of the toolkit's readers (bitmap and icon
+// Feeds arbitrary bytes to one of the Qt-based readers (bitmap and icon
 // through Qt behind our own checks; the metafile player): a whole picture
 // or ImagingError, nothing else.
 #include <QCoreApplication>
@@ -9,8 +9,8 @@
 #include <cstdlib>
 
 #include "imaging/errors.h"
-#include "toolkit/metafile.h"
-#include "toolkit/picturereader.h"
+#include "metafile/metafile.h"
+#include "reader/picturereader.h"
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {

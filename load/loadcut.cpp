@@ -31,7 +31,7 @@
 #include "toolkit/focus.h"
 #include "toolkit/imagecontrol.h"
 #include "toolkit/inputstate.h"
-#include "toolkit/picturereader.h"
+#include "reader/picturereader.h"
 #include "toolkit/scrollbox.h"
 #include "toolkit/shaperect.h"
 #include "toolkit/speedbutton.h"

@@ -17,7 +17,7 @@
 #include "imaging/errors.h"
 #include "imaging/limits.h"
 #include "imaging/quickpng.h"
-#include "toolkit/picturereader.h"
+#include "reader/picturereader.h"
 
 namespace clipora {
 

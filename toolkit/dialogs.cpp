@@ -14,7 +14,7 @@
 #include <QVBoxLayout>
 
 #include "imagecontrol.h"
-#include "picturereader.h"
+#include "reader/picturereader.h"
 
 namespace clipora {
 

@@ -8,7 +8,7 @@
 #include "bmpfilters/bmpfilters.h"
 #include "imaging/errors.h"
 #include "imaging/fileio.h"
-#include "toolkit/picturereader.h"
+#include "reader/picturereader.h"
 
 namespace clipora::cli {
 

@@ -10,8 +10,8 @@
 #include "app/startup.h"
 #include "imaging/codecs.h"
 #include "imaging/fileio.h"
-#include "toolkit/metafile.h"
 #include "imaging/flip.h"
+#include "metafile/metafile.h"
 #include "load/loadcut.h"
 #include "tests/support/testsupport.h"
 #include "tests/toolkit/toolkittest.h"
@@ -19,7 +19,7 @@
 #include "toolkit/dialogs.h"
 #include "toolkit/editfield.h"
 #include "toolkit/imagecontrol.h"
-#include "toolkit/picturereader.h"
+#include "reader/picturereader.h"
 #include "toolkit/trackbar.h"
 #include "version/zelvano.h"
 

@@ -20,7 +20,7 @@
 #include "tests/toolkit/toolkittest.h"
 #include "toolkit/editfield.h"
 #include "toolkit/imagecontrol.h"
-#include "toolkit/picturereader.h"
+#include "reader/picturereader.h"
 #include "toolkit/trackbar.h"
 
 using namespace clipora;

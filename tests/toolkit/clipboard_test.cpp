@@ -12,7 +12,7 @@
 #include "imaging/errors.h"
 #include "tests/support/testsupport.h"
 #include "toolkit/clipboard.h"
-#include "toolkit/picturereader.h"
+#include "reader/picturereader.h"
 
 using namespace clipora;
 using clipora::test::randomBitmap;

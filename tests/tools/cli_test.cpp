@@ -7,7 +7,7 @@
 #include "imaging/codecs.h"
 #include "imaging/fileio.h"
 #include "tests/support/testsupport.h"
-#include "toolkit/picturereader.h"
+#include "reader/picturereader.h"
 
 using namespace clipora;
 using clipora::test::TempDir;

@@ -9,7 +9,7 @@
 
 #include "imaging/codecs.h"
 #include "tests/support/testsupport.h"
-#include "toolkit/picturereader.h"
+#include "reader/picturereader.h"
 
 using namespace clipora;
 using namespace clipora::test;

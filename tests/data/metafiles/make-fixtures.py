@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Writes the sources of the metafile fixtures: a drawing in the flat
 OpenDocument format with shapes, Japanese and Latin text and two embedded
-bitmaps, and a gnuplot script. make-fixtures.sh turns them into .wmf/.emf."""
+bitmaps, a drawing of one Japanese line in an installed face (whose WMF
+font records state a character width), and a gnuplot script.
+make-fixtures.sh turns them into .wmf/.emf."""
 import base64
 import struct
 import sys
@@ -92,6 +94,36 @@ def drawing(path):
         f.write(doc)
 
 
+def font_width_drawing(path):
+    """One Japanese line in IPAPGothic, a face the suite finds installed: its
+    WMF export then states the font's width beside its height."""
+    doc = '''<?xml version="1.0" encoding="UTF-8"?>
+<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
+ xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0"
+ xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
+ xmlns:draw="urn:oasis:names:tc:opendocument:xmlns:drawing:1.0"
+ xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0"
+ xmlns:svg="urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0"
+ office:version="1.3" office:mimetype="application/vnd.oasis.opendocument.graphics">
+ <office:font-face-decls>
+  <style:font-face style:name="IPAPGothic" svg:font-family="IPAPGothic"/>
+ </office:font-face-decls>
+ <office:styles/>
+ <office:automatic-styles>
+  <style:page-layout style:name="PM1"><style:page-layout-properties fo:margin-top="0cm" fo:margin-bottom="0cm" fo:margin-left="0cm" fo:margin-right="0cm" fo:page-width="10cm" fo:page-height="2cm"/></style:page-layout>
+  <style:style style:name="plain" style:family="graphic"><style:graphic-properties draw:stroke="none" draw:fill="none"/></style:style>
+  <style:style style:name="jp" style:family="paragraph"><style:text-properties fo:font-size="21pt" fo:color="#000000" style:font-name="IPAPGothic" style:font-name-asian="IPAPGothic" style:font-size-asian="21pt" style:text-scale="101%" style:language-asian="ja" style:country-asian="JP"/></style:style>
+ </office:automatic-styles>
+ <office:master-styles><style:master-page style:name="Default" style:page-layout-name="PM1"/></office:master-styles>
+ <office:body><office:drawing><draw:page draw:name="p1" draw:master-page-name="Default">
+  <draw:frame draw:style-name="plain" svg:x="0.3cm" svg:y="0.3cm" svg:width="9.4cm" svg:height="1.4cm"><draw:text-box><text:p text:style-name="jp">文字の幅を測る行</text:p></draw:text-box></draw:frame>
+ </draw:page></office:drawing></office:body>
+</office:document>
+'''
+    with open(path, 'w', encoding='utf-8') as f:
+        f.write(doc)
+
+
 def plot(path, output):
     script = f'''set terminal emf color solid enhanced size 320,240 font "Arial,10"
 set encoding utf8
@@ -106,7 +138,50 @@ plot [-pi:pi] sin(x) with lines lw 2 title "sin", cos(x)*0.8 with filledcurves y
         f.write(script)
 
 
+def metafile_size_cm(data):
+    """The nominal size of a WMF (placeable box in its units per inch) or an
+    EMF (frame in 0.01 mm), in centimetres: what our player draws at 96 dpi."""
+    if struct.unpack('<I', data[:4])[0] == 0x9AC6CDD7:
+        left, top, right, bottom, inch = struct.unpack('<hhhhH', data[6:16])
+        return abs(right - left) / inch * 2.54, abs(bottom - top) / inch * 2.54
+    left, top, right, bottom = struct.unpack('<iiii', data[24:40])
+    return (right - left) / 1000, (bottom - top) / 1000
+
+
+def reference_drawing(metafile, path):
+    """A page of exactly the metafile's nominal size, the metafile as an
+    image filling it: the suite's PNG export of it is the suite's own
+    rendering of the file at the size our player draws it."""
+    data = open(metafile, 'rb').read()
+    width, height = metafile_size_cm(data)
+    picture = base64.b64encode(data).decode()
+    doc = f'''<?xml version="1.0" encoding="UTF-8"?>
+<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
+ xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0"
+ xmlns:draw="urn:oasis:names:tc:opendocument:xmlns:drawing:1.0"
+ xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0"
+ xmlns:svg="urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0"
+ office:version="1.3" office:mimetype="application/vnd.oasis.opendocument.graphics">
+ <office:styles/>
+ <office:automatic-styles>
+  <style:page-layout style:name="PM1"><style:page-layout-properties fo:margin-top="0cm" fo:margin-bottom="0cm" fo:margin-left="0cm" fo:margin-right="0cm" fo:page-width="{width:.4f}cm" fo:page-height="{height:.4f}cm"/></style:page-layout>
+  <style:style style:name="plain" style:family="graphic"><style:graphic-properties draw:stroke="none" draw:fill="none"/></style:style>
+ </office:automatic-styles>
+ <office:master-styles><style:master-page style:name="Default" style:page-layout-name="PM1"/></office:master-styles>
+ <office:body><office:drawing><draw:page draw:name="p1" draw:master-page-name="Default">
+  <draw:frame draw:style-name="plain" svg:x="0cm" svg:y="0cm" svg:width="{width:.4f}cm" svg:height="{height:.4f}cm"><draw:image><office:binary-data>{picture}</office:binary-data></draw:image></draw:frame>
+ </draw:page></office:drawing></office:body>
+</office:document>
+'''
+    with open(path, 'w', encoding='utf-8') as f:
+        f.write(doc)
+
+
 if __name__ == '__main__':
+    if sys.argv[1] == 'reference':
+        reference_drawing(sys.argv[2], sys.argv[3])
+        sys.exit(0)
     work = sys.argv[1]
     drawing(f'{work}/drawing.fodg')
+    font_width_drawing(f'{work}/font-width.fodg')
     plot(f'{work}/plot.gp', f'{work}/gnuplot-plot.emf')

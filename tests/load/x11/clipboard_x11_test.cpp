@@ -19,7 +19,7 @@
 #include "tests/support/testsupport.h"
 #include "tests/toolkit/toolkittest.h"
 #include "toolkit/editfield.h"
-#include "toolkit/picturereader.h"
+#include "reader/picturereader.h"
 
 using namespace clipora;
 

@@ -26,7 +26,6 @@ constexpr std::size_t headerSize = 18;
 // A file without its size states none: its drawn extent, at most this large.
 constexpr double largestUnsizedSide = 4096;
 
-using Palette = std::vector<QRgb>;
 using Object = std::variant<std::monostate, Pen, Brush, Font, Palette, Region>;
 
 enum Function : std::uint16_t {
@@ -173,7 +172,36 @@ private:
         return out;
     }
 
+    // The record table, in three parts; each returns whether it knew the record.
     void record(std::uint16_t function, const Data& p);
+    bool stateRecord(std::uint16_t function, const Data& p);
+    bool objectRecord(std::uint16_t function, const Data& p);
+    bool drawingRecord(std::uint16_t function, const Data& p);
+    // A placeable file is drawn to the box of its header: its viewport is the player's.
+    bool ownViewport() const { return !header_.placeable; }
+
+    // Decoders of the records that take more than a call.
+    void polyPolygon(const Data& p);
+    void createPen(const Data& p);
+    void createBrush(const Data& p);
+    void createDibPatternBrush(const Data& p);
+    void createPatternBrush(const Data& p);
+    void createPalette(const Data& p);
+    void selectPalette(const Data& p);
+    void setPaletteEntries(const Data& p);
+    void deleteObject(const Data& p);
+    void selectClipRegion(const Data& p);
+    void fillRegion(const Data& p);
+    void paintRegion(const Data& p);
+    void frameRegion(const Data& p);
+    void invertRegion(const Data& p);
+    void simpleTextOut(const Data& p);
+    void extTextOut(const Data& p);
+    void patBlt(const Data& p);
+    void stretchDib(const Data& p);
+    void setDibToDevice(const Data& p);
+    void bitBlt(std::uint16_t function, const Data& p);
+
     void addObject(Object object);
     void selectObject(std::size_t index);
     const Object* object(std::size_t index) const
@@ -212,7 +240,7 @@ void WmfPlayer::addObject(Object object)
             return;
         }
     }
-    if (objects_.size() < 65535)
+    if (objects_.size() < maxObjects)
         objects_.push_back(std::move(object));
 }
 
@@ -285,23 +313,10 @@ void WmfPlayer::textOut(QPointF reference, const Data& string, int options, std:
     run.options = options;
     run.rect = rect;
     if (dx) {
-        // One advance per byte: a character advances by the sum of its bytes'.
-        const std::size_t units = decoded.firstByte.size();
-        run.advances.assign(units, 0);
-        for (std::size_t u = 0; u < units; ++u) {
-            const std::size_t first = static_cast<std::size_t>(decoded.firstByte[u]);
-            if (u > 0 && decoded.firstByte[u - 1] == decoded.firstByte[u])
-                continue;  // a later unit of the same character
-            std::size_t end = string.size();
-            for (std::size_t next = u + 1; next < units; ++next) {
-                if (static_cast<std::size_t>(decoded.firstByte[next]) != first) {
-                    end = static_cast<std::size_t>(decoded.firstByte[next]);
-                    break;
-                }
-            }
-            for (std::size_t b = first; b < end; ++b)
-                run.advances[u] += dx->i16(2 * b);
-        }
+        std::vector<double> perByte(string.size());
+        for (std::size_t b = 0; b < perByte.size(); ++b)
+            perByte[b] = dx->i16(2 * b);
+        run.advances = advancesPerUnit(decoded, perByte);
     }
     canvas_.textOut(run);
 }
@@ -322,6 +337,15 @@ void WmfPlayer::dibBlit(const Dib& dib, QRectF destination, QRectF source, std::
 
 void WmfPlayer::record(std::uint16_t function, const Data& p)
 {
+    // Records not known to any part have nothing to draw, or are not drawn by
+    // us: relative/absolute mode, justification, mapper flags, realizing the
+    // palette, escapes, flood fills.
+    if (!stateRecord(function, p) && !objectRecord(function, p))
+        drawingRecord(function, p);
+}
+
+bool WmfPlayer::stateRecord(std::uint16_t function, const Data& p)
+{
     switch (function) {
     case metaSaveDc: canvas_.saveDc(); break;
     case metaRestoreDc: canvas_.restoreDc(p.i16(0)); break;
@@ -338,24 +362,43 @@ void WmfPlayer::record(std::uint16_t function, const Data& p)
     case metaSetWindowExt: canvas_.setWindowExt(QSizeF(p.i16(2), p.i16(0))); break;
     case metaOffsetWindowOrg: canvas_.setWindowOrg(dc().windowOrg + point(p, 0)); break;
     case metaScaleWindowExt: canvas_.scaleWindowExt(p.i16(6), p.i16(4), p.i16(2), p.i16(0)); break;
-    // A placeable file is drawn to the box of its header: its viewport is the player's.
-    case metaSetViewportOrg:
-        if (!header_.placeable)
-            canvas_.setViewportOrg(point(p, 0));
-        break;
-    case metaSetViewportExt:
-        if (!header_.placeable)
-            canvas_.setViewportExt(QSizeF(p.i16(2), p.i16(0)));
-        break;
-    case metaOffsetViewportOrg:
-        if (!header_.placeable)
-            canvas_.setViewportOrg(dc().viewportOrg + point(p, 0));
-        break;
-    case metaScaleViewportExt:
-        if (!header_.placeable)
-            canvas_.scaleViewportExt(p.i16(6), p.i16(4), p.i16(2), p.i16(0));
-        break;
+    case metaSetViewportOrg: if (ownViewport()) canvas_.setViewportOrg(point(p, 0)); break;
+    case metaSetViewportExt: if (ownViewport()) canvas_.setViewportExt(QSizeF(p.i16(2), p.i16(0))); break;
+    case metaOffsetViewportOrg: if (ownViewport()) canvas_.setViewportOrg(dc().viewportOrg + point(p, 0)); break;
+    case metaScaleViewportExt: if (ownViewport()) canvas_.scaleViewportExt(p.i16(6), p.i16(4), p.i16(2), p.i16(0)); break;
+    case metaIntersectClipRect: canvas_.intersectClipRect(box(p, 0)); break;
+    case metaExcludeClipRect: canvas_.excludeClipRect(box(p, 0)); break;
+    case metaOffsetClipRgn: canvas_.offsetClip(point(p, 0)); break;
+    case metaSelectClipRegion: selectClipRegion(p); break;
+    default: return false;
+    }
+    return true;
+}
 
+bool WmfPlayer::objectRecord(std::uint16_t function, const Data& p)
+{
+    switch (function) {
+    case metaCreatePenIndirect: createPen(p); break;
+    case metaCreateBrushIndirect: createBrush(p); break;
+    case metaDibCreatePatternBrush: createDibPatternBrush(p); break;
+    case metaCreatePatternBrush: createPatternBrush(p); break;
+    case metaCreateFontIndirect: addObject(readFont(p)); break;
+    case metaCreatePalette: createPalette(p); break;
+    case metaCreateRegion: addObject(readRegion(p)); break;
+    case metaSelectObject: selectObject(p.u16(0)); break;
+    case metaDeleteObject: deleteObject(p); break;
+    case metaSelectPalette: selectPalette(p); break;
+    case metaSetPalEntries:
+    case metaAnimatePalette: setPaletteEntries(p); break;
+    case metaResizePalette: resizePalette(dc().palette, p.u16(0)); break;
+    default: return false;
+    }
+    return true;
+}
+
+bool WmfPlayer::drawingRecord(std::uint16_t function, const Data& p)
+{
+    switch (function) {
     case metaMoveTo: canvas_.moveTo(point(p, 0)); break;
     case metaLineTo: canvas_.lineTo(point(p, 0)); break;
     case metaRectangle: canvas_.rectangle(box(p, 0)); break;
@@ -364,250 +407,249 @@ void WmfPlayer::record(std::uint16_t function, const Data& p)
     case metaArc: canvas_.arc(box(p, 8), point(p, 4), point(p, 0)); break;
     case metaChord: canvas_.chord(box(p, 8), point(p, 4), point(p, 0)); break;
     case metaPie: canvas_.pie(box(p, 8), point(p, 4), point(p, 0)); break;
-    case metaPolygon: {
-        canvas_.polygon(points(p, 2, p.u16(0)));
-        break;
-    }
-    case metaPolyline: {
-        canvas_.polyline(points(p, 2, p.u16(0)));
-        break;
-    }
-    case metaPolyPolygon: {
-        const std::size_t polygons = p.u16(0);
-        p.need(2, polygons * 2);
-        std::vector<QPolygonF> shapes;
-        std::size_t at = 2 + polygons * 2;
-        for (std::size_t i = 0; i < polygons; ++i) {
-            const std::size_t count = p.u16(2 + 2 * i);
-            shapes.push_back(points(p, at, count));
-            at += count * 4;
-        }
-        canvas_.polyPolygon(shapes);
-        break;
-    }
+    case metaPolygon: canvas_.polygon(points(p, 2, p.u16(0))); break;
+    case metaPolyline: canvas_.polyline(points(p, 2, p.u16(0))); break;
+    case metaPolyPolygon: polyPolygon(p); break;
     case metaSetPixel: canvas_.setPixel(point(p, 4), colour(p, 0)); break;
-
-    case metaTextOut: {
-        const std::int16_t length = p.i16(0);
-        if (length < 0)
-            invalidMetafile();
-        const std::size_t padded = (static_cast<std::size_t>(length) + 1) & ~std::size_t{1};
-        const Data string = p.sub(2, static_cast<std::size_t>(length));
-        textOut(point(p, 2 + padded), string, 0, std::nullopt, nullptr);
-        break;
-    }
-    case metaExtTextOut: {
-        const QPointF reference = point(p, 0);
-        const std::int16_t length = p.i16(4);
-        const int options = p.u16(6);
-        if (length < 0)
-            invalidMetafile();
-        std::size_t at = 8;
-        std::optional<QRectF> rect;
-        if (options & (etoOpaque | etoClipped)) {
-            rect = QRectF(QPointF(p.i16(8), p.i16(10)), QPointF(p.i16(12), p.i16(14)));
-            at += 8;
-        }
-        const Data string = p.sub(at, static_cast<std::size_t>(length));
-        at += (static_cast<std::size_t>(length) + 1) & ~std::size_t{1};
-        std::optional<Data> dx;
-        if (length > 0 && p.has(at, static_cast<std::size_t>(length) * 2))
-            dx = p.sub(at, static_cast<std::size_t>(length) * 2);
-        textOut(reference, string, options, rect, dx ? &*dx : nullptr);
-        break;
-    }
-
-    case metaCreatePenIndirect: {
-        Pen pen;
-        pen.style = p.u16(0);
-        pen.width = std::abs(static_cast<double>(p.i16(2)));
-        pen.colour = colour(p, 6);
-        addObject(pen);
-        break;
-    }
-    case metaCreateBrushIndirect: {
-        Brush b;
-        b.style = p.u16(0);
-        b.colour = colour(p, 2);
-        b.hatch = p.u16(6);
-        if (b.style != bsSolid && b.style != bsNull && b.style != bsHatched)
-            b.style = bsSolid;  // a pattern style without its pattern
-        addObject(b);
-        break;
-    }
-    case metaDibCreatePatternBrush: {
-        Brush b;
-        const int style = p.u16(0);
-        if (style == bsPattern) {
-            b.style = bsPattern;
-            b.pattern = std::make_shared<Dib>(decodeBitmap16(budget_, p.from(4), 10));
-        } else {
-            b.style = bsDibPatternPt;
-            b.pattern = std::make_shared<Dib>(decodePackedDib(budget_, p.from(4), p.u16(2), dc().palette));
-        }
-        addObject(b);
-        break;
-    }
-    case metaCreatePatternBrush: {
-        Brush b;
-        b.style = bsPattern;
-        // Bitmap16 header, its unused bits pointer and 18 reserved bytes, then the rows.
-        b.pattern = std::make_shared<Dib>(decodeBitmap16(budget_, p, 32));
-        addObject(b);
-        break;
-    }
-    case metaCreateFontIndirect: addObject(readFont(p)); break;
-    case metaCreatePalette: {
-        const std::size_t count = p.u16(2);
-        p.need(4, count * 4);
-        Palette palette;
-        for (std::size_t i = 0; i < count; ++i)
-            palette.push_back(qRgb(p.u8(4 + 4 * i), p.u8(5 + 4 * i), p.u8(6 + 4 * i)));
-        addObject(palette);
-        break;
-    }
-    case metaCreateRegion: addObject(readRegion(p)); break;
-    case metaSelectObject: selectObject(p.u16(0)); break;
-    case metaDeleteObject: {
-        const std::size_t index = p.u16(0);
-        if (index < objects_.size())
-            objects_[index] = std::monostate{};
-        break;
-    }
-    case metaSelectPalette: {
-        const Object* o = object(p.u16(0));
-        if (const auto* palette = o ? std::get_if<Palette>(o) : nullptr)
-            dc().palette = *palette;
-        break;
-    }
-    case metaSetPalEntries:
-    case metaAnimatePalette: {
-        const std::size_t start = p.u16(0), count = p.u16(2);
-        p.need(4, count * 4);
-        if (start + count > 1024)
-            break;
-        if (dc().palette.size() < start + count)
-            dc().palette.resize(start + count, qRgb(0, 0, 0));
-        for (std::size_t i = 0; i < count; ++i)
-            dc().palette[start + i] = qRgb(p.u8(4 + 4 * i), p.u8(5 + 4 * i), p.u8(6 + 4 * i));
-        break;
-    }
-    case metaResizePalette: dc().palette.resize(std::min<std::size_t>(p.u16(0), 1024), qRgb(0, 0, 0)); break;
-
-    case metaSelectClipRegion: {
-        const Region* r = region(p.u16(0));
-        canvas_.selectClip(r ? std::optional<QRegion>(canvas_.pixelRegion(*r, true)) : std::nullopt, rgnCopy);
-        break;
-    }
-    case metaIntersectClipRect: canvas_.intersectClipRect(box(p, 0)); break;
-    case metaExcludeClipRect: canvas_.excludeClipRect(box(p, 0)); break;
-    case metaOffsetClipRgn: canvas_.offsetClip(point(p, 0)); break;
-    case metaFillRegion: {
-        const Region* r = region(p.u16(0));
-        const Brush* b = brush(p.u16(2));
-        if (r && b)
-            canvas_.fillRegion(canvas_.pixelRegion(*r, true), *b);
-        break;
-    }
-    case metaPaintRegion: {
-        if (const Region* r = region(p.u16(0)))
-            canvas_.fillRegion(canvas_.pixelRegion(*r, true), dc().brush);
-        break;
-    }
-    case metaFrameRegion: {
-        const Region* r = region(p.u16(0));
-        const Brush* b = brush(p.u16(2));
-        if (r && b)
-            canvas_.frameRegion(canvas_.pixelRegion(*r, true), *b, QSizeF(p.i16(6), p.i16(4)));
-        break;
-    }
-    case metaInvertRegion: {
-        if (const Region* r = region(p.u16(0)))
-            canvas_.invertRegion(canvas_.pixelRegion(*r, true));
-        break;
-    }
-
-    case metaPatBlt: {
-        Blit b;
-        b.rop = p.u32(0);
-        b.destination = QRectF(p.i16(10), p.i16(8), p.i16(6), p.i16(4));
-        canvas_.blit(b);
-        break;
-    }
-    case metaStretchDib: {
-        const Dib dib = decodePackedDib(budget_, p.from(22), p.u16(4), dc().palette);
-        dibBlit(dib, QRectF(p.i16(20), p.i16(18), p.i16(16), p.i16(14)),
-                QRectF(p.i16(12), p.i16(10), p.i16(8), p.i16(6)), p.u32(0), true);
-        break;
-    }
-    case metaSetDibToDev: {
-        // The bits hold only the band of rows the record names.
-        const DibBand band{p.u16(4), p.u16(2)};
-        const Dib dib = decodePackedDib(budget_, p.from(18), p.u16(0), dc().palette, false, band);
-        // The size is in device units, whatever the mapping.
-        const QTransform toDevice = canvas_.pageToDevice();
-        const double width = p.i16(12), height = p.i16(10);
-        const double sx = toDevice.m11() != 0 ? 1 / std::abs(toDevice.m11()) : 1;
-        const double sy = toDevice.m22() != 0 ? 1 / std::abs(toDevice.m22()) : 1;
-        const QPointF at = point(p, 14);
-        dibBlit(dib, QRectF(at.x(), at.y(), width * sx, height * sy), QRectF(p.i16(8), p.i16(6), width, height),
-                ropSrcCopy, true);
-        break;
-    }
+    case metaTextOut: simpleTextOut(p); break;
+    case metaExtTextOut: extTextOut(p); break;
+    case metaFillRegion: fillRegion(p); break;
+    case metaPaintRegion: paintRegion(p); break;
+    case metaFrameRegion: frameRegion(p); break;
+    case metaInvertRegion: invertRegion(p); break;
+    case metaPatBlt: patBlt(p); break;
+    case metaStretchDib: stretchDib(p); break;
+    case metaSetDibToDev: setDibToDevice(p); break;
     case metaDibBitBlt:
     case metaDibStretchBlt:
     case metaBitBlt:
-    case metaStretchBlt: {
-        const bool stretch = function == metaDibStretchBlt || function == metaStretchBlt;
-        const bool withDib = function == metaDibBitBlt || function == metaDibStretchBlt;
-        // Without a bitmap the record has only its fixed words and one reserved.
-        const std::size_t bare = (static_cast<std::size_t>(function >> 8) + 3) * 2 - 6;
-        const std::uint32_t rop = p.u32(0);
-        QRectF source, destination;
-        std::size_t at;
-        if (stretch) {
-            source = QRectF(p.i16(10), p.i16(8), p.i16(6), p.i16(4));
-            at = p.size() == bare ? 14 : 12;
-            destination = QRectF(p.i16(at + 6), p.i16(at + 4), p.i16(at + 2), p.i16(at));
-            at += 8;
-        } else {
-            at = p.size() == bare ? 10 : 8;
-            destination = QRectF(p.i16(at + 6), p.i16(at + 4), p.i16(at + 2), p.i16(at));
-            source = QRectF(p.i16(6), p.i16(4), destination.width(), destination.height());
-            at += 8;
-        }
-        if (p.size() == bare) {
-            Blit b;
-            b.rop = rop;
-            b.destination = destination;
-            canvas_.blit(b);
-            break;
-        }
-        if (withDib) {
-            dibBlit(decodePackedDib(budget_, p.from(at), dibRgbColours, dc().palette), destination, source, rop, false);
-        } else {
-            const Dib bitmap = decodeBitmap16(budget_, p.from(at), 10);
-            // A monochrome bitmap takes the text colour for 0 bits and the background colour for 1 bits.
-            const QImage image = bitmap.recoloured(dc().textColour.rgb(), dc().bkColour.rgb());
-            Blit b;
-            b.destination = destination;
-            b.source = &image;
-            b.sourceRect = source;
-            b.rop = rop;
-            canvas_.blit(b);
-        }
-        break;
+    case metaStretchBlt: bitBlt(function, p); break;
+    default: return false;
     }
+    return true;
+}
 
-    case metaSetRelAbs:
-    case metaSetTextJustification:
-    case metaSetMapperFlags:
-    case metaRealizePalette:
-    case metaEscape:
-    case metaFloodFill:
-    case metaExtFloodFill:
-    default:
-        break;  // nothing to draw, or not drawn by us
+// Shapes
+
+void WmfPlayer::polyPolygon(const Data& p)
+{
+    const std::size_t polygons = p.u16(0);
+    p.need(2, polygons * 2);
+    std::vector<QPolygonF> shapes;
+    std::size_t at = 2 + polygons * 2;
+    for (std::size_t i = 0; i < polygons; ++i) {
+        const std::size_t count = p.u16(2 + 2 * i);
+        shapes.push_back(points(p, at, count));
+        at += count * 4;
+    }
+    canvas_.polyPolygon(shapes);
+}
+
+// Objects: pens, brushes, palettes
+
+void WmfPlayer::createPen(const Data& p)
+{
+    Pen pen;
+    pen.style = p.u16(0);
+    pen.width = std::abs(static_cast<double>(p.i16(2)));
+    pen.colour = colour(p, 6);
+    addObject(pen);
+}
+
+void WmfPlayer::createBrush(const Data& p)
+{
+    Brush b;
+    b.style = styleWithoutPattern(p.u16(0));
+    b.colour = colour(p, 2);
+    b.hatch = p.u16(6);
+    addObject(b);
+}
+
+void WmfPlayer::createDibPatternBrush(const Data& p)
+{
+    Brush b;
+    if (p.u16(0) == bsPattern) {
+        b.style = bsPattern;
+        b.pattern = std::make_shared<Dib>(decodeBitmap16(budget_, p.from(4), 10));
+    } else {
+        b.style = bsDibPatternPt;
+        b.pattern = std::make_shared<Dib>(decodePackedDib(budget_, p.from(4), p.u16(2), dc().palette));
+    }
+    addObject(b);
+}
+
+void WmfPlayer::createPatternBrush(const Data& p)
+{
+    Brush b;
+    b.style = bsPattern;
+    // Bitmap16 header, its unused bits pointer and 18 reserved bytes, then the rows.
+    b.pattern = std::make_shared<Dib>(decodeBitmap16(budget_, p, 32));
+    addObject(b);
+}
+
+void WmfPlayer::createPalette(const Data& p)
+{
+    addObject(readPaletteEntries(p, 4, p.u16(2)));
+}
+
+void WmfPlayer::selectPalette(const Data& p)
+{
+    const Object* o = object(p.u16(0));
+    if (const auto* palette = o ? std::get_if<Palette>(o) : nullptr)
+        dc().palette = *palette;
+}
+
+void WmfPlayer::setPaletteEntries(const Data& p)
+{
+    // WMF changes the selected palette itself.
+    metafile::setPaletteEntries(dc().palette, p.u16(0), readPaletteEntries(p, 4, p.u16(2)));
+}
+
+void WmfPlayer::deleteObject(const Data& p)
+{
+    const std::size_t index = p.u16(0);
+    if (index < objects_.size())
+        objects_[index] = std::monostate{};
+}
+
+// Regions
+
+void WmfPlayer::selectClipRegion(const Data& p)
+{
+    const Region* r = region(p.u16(0));
+    canvas_.selectClip(r ? std::optional<QRegion>(canvas_.pixelRegion(*r, true)) : std::nullopt, rgnCopy);
+}
+
+void WmfPlayer::fillRegion(const Data& p)
+{
+    const Region* r = region(p.u16(0));
+    const Brush* b = brush(p.u16(2));
+    if (r && b)
+        canvas_.fillRegion(canvas_.pixelRegion(*r, true), *b);
+}
+
+void WmfPlayer::paintRegion(const Data& p)
+{
+    if (const Region* r = region(p.u16(0)))
+        canvas_.fillRegion(canvas_.pixelRegion(*r, true), dc().brush);
+}
+
+void WmfPlayer::frameRegion(const Data& p)
+{
+    const Region* r = region(p.u16(0));
+    const Brush* b = brush(p.u16(2));
+    if (r && b)
+        canvas_.frameRegion(canvas_.pixelRegion(*r, true), *b, QSizeF(p.i16(6), p.i16(4)));
+}
+
+void WmfPlayer::invertRegion(const Data& p)
+{
+    if (const Region* r = region(p.u16(0)))
+        canvas_.invertRegion(canvas_.pixelRegion(*r, true));
+}
+
+// Text
+
+void WmfPlayer::simpleTextOut(const Data& p)
+{
+    const std::int16_t length = p.i16(0);
+    if (length < 0)
+        invalidMetafile();
+    const std::size_t padded = (static_cast<std::size_t>(length) + 1) & ~std::size_t{1};
+    const Data string = p.sub(2, static_cast<std::size_t>(length));
+    textOut(point(p, 2 + padded), string, 0, std::nullopt, nullptr);
+}
+
+void WmfPlayer::extTextOut(const Data& p)
+{
+    const QPointF reference = point(p, 0);
+    const std::int16_t length = p.i16(4);
+    const int options = p.u16(6);
+    if (length < 0)
+        invalidMetafile();
+    std::size_t at = 8;
+    std::optional<QRectF> rect;
+    if (options & (etoOpaque | etoClipped)) {
+        rect = QRectF(QPointF(p.i16(8), p.i16(10)), QPointF(p.i16(12), p.i16(14)));
+        at += 8;
+    }
+    const Data string = p.sub(at, static_cast<std::size_t>(length));
+    at += (static_cast<std::size_t>(length) + 1) & ~std::size_t{1};
+    // The advances are optional: a record may end after the string.
+    std::optional<Data> dx;
+    if (length > 0 && p.has(at, static_cast<std::size_t>(length) * 2))
+        dx = p.sub(at, static_cast<std::size_t>(length) * 2);
+    textOut(reference, string, options, rect, dx ? &*dx : nullptr);
+}
+
+// Blits
+
+void WmfPlayer::patBlt(const Data& p)
+{
+    Blit b;
+    b.rop = p.u32(0);
+    b.destination = QRectF(p.i16(10), p.i16(8), p.i16(6), p.i16(4));
+    canvas_.blit(b);
+}
+
+void WmfPlayer::stretchDib(const Data& p)
+{
+    const Dib dib = decodePackedDib(budget_, p.from(22), p.u16(4), dc().palette);
+    dibBlit(dib, QRectF(p.i16(20), p.i16(18), p.i16(16), p.i16(14)), QRectF(p.i16(12), p.i16(10), p.i16(8), p.i16(6)),
+            p.u32(0), true);
+}
+
+void WmfPlayer::setDibToDevice(const Data& p)
+{
+    // The bits hold only the band of rows the record names.
+    const DibBand band{p.u16(4), p.u16(2)};
+    const Dib dib = decodePackedDib(budget_, p.from(18), p.u16(0), dc().palette, false, band);
+    // The size is in device units, whatever the mapping.
+    const QTransform toDevice = canvas_.pageToDevice();
+    const double width = p.i16(12), height = p.i16(10);
+    const double sx = toDevice.m11() != 0 ? 1 / std::abs(toDevice.m11()) : 1;
+    const double sy = toDevice.m22() != 0 ? 1 / std::abs(toDevice.m22()) : 1;
+    const QPointF at = point(p, 14);
+    dibBlit(dib, QRectF(at.x(), at.y(), width * sx, height * sy), QRectF(p.i16(8), p.i16(6), width, height), ropSrcCopy,
+            true);
+}
+
+void WmfPlayer::bitBlt(std::uint16_t function, const Data& p)
+{
+    const bool stretch = function == metaDibStretchBlt || function == metaStretchBlt;
+    const bool withDib = function == metaDibBitBlt || function == metaDibStretchBlt;
+    // Without a bitmap the record has only its fixed words and one reserved.
+    const std::size_t bare = (static_cast<std::size_t>(function >> 8) + 3) * 2 - 6;
+    const std::uint32_t rop = p.u32(0);
+    QRectF source, destination;
+    std::size_t at;
+    if (stretch) {
+        source = QRectF(p.i16(10), p.i16(8), p.i16(6), p.i16(4));
+        at = p.size() == bare ? 14 : 12;
+        destination = QRectF(p.i16(at + 6), p.i16(at + 4), p.i16(at + 2), p.i16(at));
+    } else {
+        at = p.size() == bare ? 10 : 8;
+        destination = QRectF(p.i16(at + 6), p.i16(at + 4), p.i16(at + 2), p.i16(at));
+        source = QRectF(p.i16(6), p.i16(4), destination.width(), destination.height());
+    }
+    at += 8;
+    if (p.size() == bare) {
+        Blit b;
+        b.rop = rop;
+        b.destination = destination;
+        canvas_.blit(b);
+    } else if (withDib) {
+        dibBlit(decodePackedDib(budget_, p.from(at), dibRgbColours, dc().palette), destination, source, rop, false);
+    } else {
+        const Dib bitmap = decodeBitmap16(budget_, p.from(at), 10);
+        // A monochrome bitmap takes the text colour for 0 bits and the background colour for 1 bits.
+        const QImage image = bitmap.recoloured(dc().textColour.rgb(), dc().bkColour.rgb());
+        Blit b;
+        b.destination = destination;
+        b.source = &image;
+        b.sourceRect = source;
+        b.rop = rop;
+        canvas_.blit(b);
     }
 }
 

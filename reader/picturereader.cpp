@@ -12,7 +12,7 @@
 #include "imaging/errors.h"
 #include "imaging/fileio.h"
 #include "imaging/limits.h"
-#include "metafile.h"
+#include "metafile/metafile.h"
 
 namespace clipora {
 

@@ -49,6 +49,31 @@ Picture metafilePicture(const QImage& drawn);
 // A COLORREF: 0x00BBGGRR, or a palette index when the top byte is 1.
 QColor colourFromRef(std::uint32_t ref, const std::vector<QRgb>& palette);
 
+// Object tables hold at most this many objects: a WMF indexes its table with
+// 16-bit words, and an EMF may not make us allocate more for its handles.
+inline constexpr std::size_t maxObjects = 65535;
+// GDI's logical palettes hold at most 1024 entries; records asking for more
+// are ignored (or, resizing, held to this).
+inline constexpr std::size_t maxPaletteEntries = 1024;
+
+using Palette = std::vector<QRgb>;
+
+// `count` PALETTEENTRY records (red, green, blue, flags) from `at`, as both
+// formats store them. Throws for entries past the record's end.
+Palette readPaletteEntries(const Data& record, std::size_t at, std::size_t count);
+// Entries from `start` replace a palette's, growing it (with black) when
+// needed; a change reaching past maxPaletteEntries is ignored.
+void setPaletteEntries(Palette& palette, std::size_t start, const Palette& entries);
+// A palette resized as a resize-palette record asks, held to maxPaletteEntries.
+void resizePalette(Palette& palette, std::size_t entries);
+
+// A brush record's style when the record carries no pattern: pattern
+// styles without their bitmap draw solid.
+inline int styleWithoutPattern(int style)
+{
+    return style == bsSolid || style == bsNull || style == bsHatched ? style : bsSolid;
+}
+
 struct Pen {
     int style = psSolid;  // style, end cap, join and geometric bits
     double width = 0;     // logical units; at most one pixel is one pixel
@@ -260,6 +285,13 @@ private:
     // measured while measuring, else charged against the budget. False when
     // nothing is to be drawn.
     bool beginBlit(const QTransform& t, const QRectF& visible);
+    // A blit in its two kinds: a pattern or constant over the destination,
+    // or a source bitmap (in two passes through a mask).
+    struct SourcePlacement;
+    void blitWithoutSource(const Blit& blit, const QTransform& toPixels);
+    void blitSource(const Blit& blit, const QTransform& toPixels);
+    static QImage maskedSource(const Blit& blit, bool wantSet);
+    void drawBlitSource(const QImage& source, std::uint32_t rop, const SourcePlacement& at);
     // Counts pixels about to be drawn against the file's budget.
     void charge(const QRectF& pixels);
     void chargeArea(double pixels);
@@ -271,6 +303,15 @@ private:
     void paintBrushLayer(QImage& layer, QPoint offset, const QPainterPath& pixels, const Brush& brush);
     void drawWithRop2(const QPainterPath& pixels, bool fill, bool stroke);
     const FontChoice& chooseFont(const Font& font, int pixelSize);
+
+    // Text in three steps: the font at its size and stretch along the
+    // run's baseline, the place of every character and of the text cell,
+    // then the path, the measured bounds or the pixels.
+    struct TextMeasure;
+    struct TextLayout;
+    std::optional<TextMeasure> measureText(const TextRun& run, QPointF reference);
+    TextLayout layOutText(const TextRun& run, const TextMeasure& measure) const;
+    void drawText(const TextRun& run, const TextMeasure& measure, const TextLayout& layout);
 
     QSize size_;
     DeviceSpace device_;

@@ -23,9 +23,17 @@ namespace {
 using namespace metafile;
 
 constexpr std::uint32_t emfSignature = 0x464D4520;  // " EMF"
-constexpr std::size_t maxObjects = 65535;
+// Entries of a user pen style kept: more than any drawing program writes
+// (GDI itself takes at most 16); a longer list is cut, never refused.
+constexpr std::size_t maxDashEntries = 64;
+// Rows a set-bits-to-device record may name: far more than any picture may
+// have (the picture limits stop them first), and within int.
+constexpr std::uint32_t maxBandRows = 1u << 30;
+// The top bit of an object index names a stock object.
+constexpr std::uint32_t stockObject = 0x80000000u;
+// Graphics mode 2 (GM_ADVANCED): text follows the world transform.
+constexpr std::uint32_t gmAdvanced = 2;
 
-using Palette = std::vector<QRgb>;
 using Object = std::variant<std::monostate, Pen, Brush, Font, Palette>;
 
 enum Record : std::uint32_t {
@@ -242,7 +250,41 @@ private:
         return out;
     }
 
+    // The record table, in four parts; each returns whether it knew the record.
     void record(std::uint32_t type, const Data& r);
+    bool stateRecord(std::uint32_t type, const Data& r);
+    bool shapeRecord(std::uint32_t type, const Data& r);
+    bool objectRecord(std::uint32_t type, const Data& r);
+    bool pictureRecord(std::uint32_t type, const Data& r);
+
+    // Decoders of the records that take more than a call.
+    void polyDraw(const Data& r, bool small);
+    void createPen(const Data& r);
+    void extCreatePen(const Data& r);
+    void createBrush(const Data& r);
+    void createPatternBrush(const Data& r, std::uint32_t type);
+    void createFont(const Data& r);
+    void createPalette(const Data& r);
+    void selectPalette(const Data& r);
+    void setPaletteEntries(const Data& r);
+    void resizePalette(const Data& r);
+    Palette* palette(std::uint32_t index)
+    {
+        return index < objects_.size() ? std::get_if<Palette>(&objects_[index]) : nullptr;
+    }
+    const Brush* brush(std::uint32_t index) const
+    {
+        return index < objects_.size() ? std::get_if<Brush>(&objects_[index]) : nullptr;
+    }
+    void polyTextOut(const Data& r, bool wide);
+    void smallTextOut(const Data& r);
+    void plgBlt(const Data& r);
+    void alphaBlend(const Data& r);
+    void transparentBlt(const Data& r);
+    void gradientFill(const Data& r);
+    void extSelectClipRegion(const Data& r);
+    void fillRegion(const Data& r);
+    void frameRegion(const Data& r);
     Object* slot(std::uint32_t index)
     {
         if (index == 0 || index >= maxObjects)
@@ -314,8 +356,8 @@ void EmfPlayer::selectStock(std::uint32_t which)
 
 void EmfPlayer::selectObject(std::uint32_t index)
 {
-    if (index & 0x80000000u) {
-        selectStock(index & 0x7fffffffu);
+    if (index & stockObject) {
+        selectStock(index & ~stockObject);
         return;
     }
     if (index >= objects_.size())
@@ -384,21 +426,7 @@ void EmfPlayer::text(const Data& r, std::size_t e, bool wide, bool advanced)
             run.advances = std::move(perChar);
             run.rises = std::move(rises);
         } else {
-            // Byte strings advance per byte; a character by the sum of its bytes'.
-            run.advances.assign(firstByte.size(), 0);
-            for (std::size_t u = 0; u < firstByte.size(); ++u) {
-                if (u > 0 && firstByte[u - 1] == firstByte[u])
-                    continue;
-                std::size_t end = count;
-                for (std::size_t next = u + 1; next < firstByte.size(); ++next) {
-                    if (firstByte[next] != firstByte[u]) {
-                        end = static_cast<std::size_t>(firstByte[next]);
-                        break;
-                    }
-                }
-                for (std::size_t b = static_cast<std::size_t>(firstByte[u]); b < end; ++b)
-                    run.advances[u] += perChar[b];
-            }
+            run.advances = advancesPerUnit(DecodedText{run.text, std::move(firstByte)}, perChar);
         }
     }
     run.advancedMode = advanced;
@@ -455,7 +483,7 @@ void EmfPlayer::blit(const Data& r, std::uint32_t type)
     case emrSetDiBitsToDevice: {
         if (r.u32(52) == 0)
             return;
-        const DibBand band{static_cast<int>(r.u32(68)), static_cast<int>(std::min<std::uint32_t>(r.u32(72), 1u << 30))};
+        const DibBand band{static_cast<int>(r.u32(68)), static_cast<int>(std::min(r.u32(72), maxBandRows))};
         source = bitmap(r, 48, 52, 56, 60, static_cast<int>(r.u32(64)), false, band);
         const double width = r.i32(40), height = r.i32(44);
         // The size is in device units, whatever the mapping.
@@ -475,6 +503,14 @@ void EmfPlayer::blit(const Data& r, std::uint32_t type)
 }
 
 void EmfPlayer::record(std::uint32_t type, const Data& r)
+{
+    // Records not known to any part are comments (EMF+ among them), colour
+    // management, flood fill and others we do not draw.
+    if (!stateRecord(type, r) && !shapeRecord(type, r) && !objectRecord(type, r))
+        pictureRecord(type, r);
+}
+
+bool EmfPlayer::stateRecord(std::uint32_t type, const Data& r)
 {
     switch (type) {
     case emrSaveDc: canvas_.saveDc(); break;
@@ -496,7 +532,20 @@ void EmfPlayer::record(std::uint32_t type, const Data& r)
     case emrSetTextColor: dc().textColour = colour(r, 8); break;
     case emrSetBkColor: dc().bkColour = colour(r, 8); break;
     case emrSetArcDirection: dc().arcDirection = static_cast<int>(r.u32(8)); break;
+    case emrExtSelectClipRgn: extSelectClipRegion(r); break;
+    case emrIntersectClipRect: canvas_.intersectClipRect(readBox(r, 8)); break;
+    case emrExcludeClipRect: canvas_.excludeClipRect(readBox(r, 8)); break;
+    case emrOffsetClipRgn: canvas_.offsetClip(readPoint(r, 8)); break;
+    case emrSetMetaRgn: canvas_.setMetaRegion(); break;
+    default: return false;
+    }
+    return true;
+}
 
+bool EmfPlayer::shapeRecord(std::uint32_t type, const Data& r)
+{
+    const bool small = type >= emrPolyBezier16 && type <= emrPolyDraw16;  // 16-bit points
+    switch (type) {
     case emrMoveToEx: canvas_.moveTo(readPoint(r, 8)); break;
     case emrLineTo: canvas_.lineTo(readPoint(r, 8)); break;
     case emrSetPixelV: canvas_.setPixel(readPoint(r, 8), colour(r, 16)); break;
@@ -508,35 +557,22 @@ void EmfPlayer::record(std::uint32_t type, const Data& r)
     case emrChord: canvas_.chord(readBox(r, 8), readPoint(r, 24), readPoint(r, 32)); break;
     case emrPie: canvas_.pie(readBox(r, 8), readPoint(r, 24), readPoint(r, 32)); break;
     case emrAngleArc: canvas_.angleArc(readPoint(r, 8), r.u32(16), r.f32(20), r.f32(24)); break;
-
     case emrPolyBezier:
-    case emrPolyBezier16:
-        canvas_.polyBezier(points(r, 28, r.u32(24), type == emrPolyBezier16));
-        break;
+    case emrPolyBezier16: canvas_.polyBezier(points(r, 28, r.u32(24), small)); break;
     case emrPolygon:
-    case emrPolygon16: canvas_.polygon(points(r, 28, r.u32(24), type == emrPolygon16)); break;
+    case emrPolygon16: canvas_.polygon(points(r, 28, r.u32(24), small)); break;
     case emrPolyline:
-    case emrPolyline16: canvas_.polyline(points(r, 28, r.u32(24), type == emrPolyline16)); break;
+    case emrPolyline16: canvas_.polyline(points(r, 28, r.u32(24), small)); break;
     case emrPolyBezierTo:
-    case emrPolyBezierTo16:
-        canvas_.polyBezierTo(points(r, 28, r.u32(24), type == emrPolyBezierTo16));
-        break;
+    case emrPolyBezierTo16: canvas_.polyBezierTo(points(r, 28, r.u32(24), small)); break;
     case emrPolylineTo:
-    case emrPolylineTo16: canvas_.polylineTo(points(r, 28, r.u32(24), type == emrPolylineTo16)); break;
+    case emrPolylineTo16: canvas_.polylineTo(points(r, 28, r.u32(24), small)); break;
     case emrPolyPolyline:
-    case emrPolyPolyline16: canvas_.polyPolyline(polyPoints(r, type == emrPolyPolyline16)); break;
+    case emrPolyPolyline16: canvas_.polyPolyline(polyPoints(r, small)); break;
     case emrPolyPolygon:
-    case emrPolyPolygon16: canvas_.polyPolygon(polyPoints(r, type == emrPolyPolygon16)); break;
+    case emrPolyPolygon16: canvas_.polyPolygon(polyPoints(r, small)); break;
     case emrPolyDraw:
-    case emrPolyDraw16: {
-        const bool small = type == emrPolyDraw16;
-        const std::size_t count = r.u32(24);
-        const QPolygonF pts = points(r, 28, count, small);
-        const Data types = r.sub(28 + count * (small ? 4 : 8), count);
-        canvas_.polyDraw(pts, std::vector<std::uint8_t>(types.bytes(), types.bytes() + count));
-        break;
-    }
-
+    case emrPolyDraw16: polyDraw(r, small); break;
     case emrBeginPath: canvas_.beginPath(); break;
     case emrEndPath: canvas_.endPath(); break;
     case emrCloseFigure: canvas_.closeFigure(); break;
@@ -547,267 +583,310 @@ void EmfPlayer::record(std::uint32_t type, const Data& r)
     case emrSelectClipPath: canvas_.selectClipPath(static_cast<int>(r.u32(8))); break;
     case emrAbortPath: canvas_.abortPath(); break;
     case emrFlattenPath: break;  // curves stay curves; drawing is the same
+    default: return false;
+    }
+    return true;
+}
 
-    case emrCreatePen: {
-        Pen pen;
-        pen.style = static_cast<int>(r.u32(12));
-        pen.width = std::abs(static_cast<double>(r.i32(16)));
-        pen.colour = colour(r, 24);
-        store(r.u32(8), pen);
-        break;
-    }
-    case emrExtCreatePen: {
-        Pen pen;
-        const std::uint32_t style = r.u32(28);
-        pen.style = static_cast<int>(style & 0xffff);
-        // Cosmetic pens are one pixel wide; geometric ones have a logical width.
-        pen.width = (style & psGeometric) ? r.u32(32) : 0;
-        pen.colour = colour(r, 40);
-        if (r.u32(36) == bsNull)
-            pen.style = (pen.style & ~psStyleMask) | psNull;
-        const std::size_t entries = r.u32(48);
-        r.need(52, static_cast<std::uint64_t>(entries) * 4);
-        for (std::size_t i = 0; i < entries && i < 64; ++i)
-            pen.dashes.push_back(r.u32(52 + 4 * i));
-        store(r.u32(8), pen);
-        break;
-    }
-    case emrCreateBrushIndirect: {
-        Brush brush;
-        brush.style = static_cast<int>(r.u32(12));
-        brush.colour = colour(r, 16);
-        brush.hatch = static_cast<int>(r.u32(20));
-        if (brush.style != bsSolid && brush.style != bsNull && brush.style != bsHatched)
-            brush.style = bsSolid;
-        store(r.u32(8), brush);
-        break;
-    }
+bool EmfPlayer::objectRecord(std::uint32_t type, const Data& r)
+{
+    switch (type) {
+    case emrCreatePen: createPen(r); break;
+    case emrExtCreatePen: extCreatePen(r); break;
+    case emrCreateBrushIndirect: createBrush(r); break;
     case emrCreateMonoBrush:
-    case emrCreateDibPatternBrushPt: {
-        Brush brush;
-        brush.style = type == emrCreateMonoBrush ? bsPattern : bsDibPatternPt;
-        brush.pattern = std::make_shared<Dib>(bitmap(r, 16, 20, 24, 28, static_cast<int>(r.u32(12))));
-        store(r.u32(8), brush);
-        break;
-    }
-    case emrExtCreateFontIndirectW: {
-        Font f;
-        f.height = r.i32(12);
-        f.width = r.i32(16);
-        f.escapement = r.i32(20);
-        f.weight = r.i32(28);
-        f.italic = r.u8(32);
-        f.underline = r.u8(33);
-        f.strikeOut = r.u8(34);
-        f.charset = r.u8(35);
-        f.pitchAndFamily = r.u8(39);
-        std::u16string face;
-        for (std::size_t i = 0; i < 32 && r.has(40 + 2 * i, 2) && r.u16(40 + 2 * i) != 0; ++i)
-            face.push_back(static_cast<char16_t>(r.u16(40 + 2 * i)));
-        f.face = QString::fromStdU16String(face);
-        store(r.u32(8), f);
-        break;
-    }
-    case emrCreatePalette: {
-        const std::size_t count = r.u16(14);
-        r.need(16, count * 4);
-        Palette palette;
-        for (std::size_t i = 0; i < count; ++i)
-            palette.push_back(qRgb(r.u8(16 + 4 * i), r.u8(17 + 4 * i), r.u8(18 + 4 * i)));
-        store(r.u32(8), palette);
-        break;
-    }
-    case emrSelectPalette: {
-        const std::uint32_t index = r.u32(8);
-        if (index & 0x80000000u) {
-            dc().palette.clear();
-        } else if (index < objects_.size()) {
-            if (const auto* palette = std::get_if<Palette>(&objects_[index])) {
-                dc().palette = *palette;
-                selectedPalette_ = index;
-            }
-        }
-        break;
-    }
-    case emrSetPaletteEntries: {
-        const std::uint32_t index = r.u32(8);
-        const std::size_t start = r.u32(12), count = r.u32(16);
-        r.need(20, static_cast<std::uint64_t>(count) * 4);
-        Palette* palette = index < objects_.size() ? std::get_if<Palette>(&objects_[index]) : nullptr;
-        if (!palette || start > 1024 || count > 1024)
-            break;
-        if (palette->size() < start + count)
-            palette->resize(start + count, qRgb(0, 0, 0));
-        for (std::size_t i = 0; i < count; ++i)
-            (*palette)[start + i] = qRgb(r.u8(20 + 4 * i), r.u8(21 + 4 * i), r.u8(22 + 4 * i));
-        if (index == selectedPalette_)
-            dc().palette = *palette;
-        break;
-    }
-    case emrResizePalette: {
-        const std::uint32_t index = r.u32(8);
-        Palette* palette = index < objects_.size() ? std::get_if<Palette>(&objects_[index]) : nullptr;
-        if (palette)
-            palette->resize(std::min<std::size_t>(r.u32(12), 1024), qRgb(0, 0, 0));
-        break;
-    }
+    case emrCreateDibPatternBrushPt: createPatternBrush(r, type); break;
+    case emrExtCreateFontIndirectW: createFont(r); break;
+    case emrCreatePalette: createPalette(r); break;
+    case emrSelectPalette: selectPalette(r); break;
+    case emrSetPaletteEntries: setPaletteEntries(r); break;
+    case emrResizePalette: resizePalette(r); break;
     case emrSelectObject: selectObject(r.u32(8)); break;
-    case emrDeleteObject: {
-        if (Object* s = slot(r.u32(8)))
-            *s = std::monostate{};
-        break;
+    case emrDeleteObject: store(r.u32(8), std::monostate{}); break;
+    default: return false;
     }
+    return true;
+}
 
-    case emrExtTextOutA:
-    case emrExtTextOutW: text(r, 36, type == emrExtTextOutW, r.u32(24) == 2); break;
-    case emrPolyTextOutA:
-    case emrPolyTextOutW: {
-        const std::size_t strings = r.u32(36);
-        r.need(40, static_cast<std::uint64_t>(strings) * 40);
-        for (std::size_t i = 0; i < strings; ++i)
-            text(r, 40 + 40 * i, type == emrPolyTextOutW, r.u32(24) == 2);
-        break;
-    }
-    case emrSmallTextOut: {
-        TextRun run;
-        run.reference = readPoint(r, 8);
-        const std::size_t count = r.u32(16);
-        run.options = static_cast<int>(r.u32(20));
-        run.advancedMode = r.u32(24) == 2;
-        std::size_t at = 36;
-        if (!(run.options & etoNoRect)) {
-            run.rect = readBox(r, 36);
-            at = 52;
-        }
-        if (run.options & etoSmallChars) {
-            const Data chars = r.sub(at, count);
-            run.text = QString::fromLatin1(reinterpret_cast<const char*>(chars.bytes()), static_cast<qsizetype>(count));
-        } else {
-            const Data chars = r.sub(at, static_cast<std::uint64_t>(count) * 2);
-            std::u16string units(count, u'\0');
-            for (std::size_t i = 0; i < count; ++i)
-                units[i] = static_cast<char16_t>(chars.u16(2 * i));
-            run.text = QString::fromStdU16String(units);
-        }
-        canvas_.textOut(run);
-        break;
-    }
-
+bool EmfPlayer::pictureRecord(std::uint32_t type, const Data& r)
+{
+    switch (type) {
+    case emrExtTextOutA: text(r, 36, false, r.u32(24) == gmAdvanced); break;
+    case emrExtTextOutW: text(r, 36, true, r.u32(24) == gmAdvanced); break;
+    case emrPolyTextOutA: polyTextOut(r, false); break;
+    case emrPolyTextOutW: polyTextOut(r, true); break;
+    case emrSmallTextOut: smallTextOut(r); break;
     case emrBitBlt:
     case emrStretchBlt:
     case emrMaskBlt:
     case emrStretchDiBits:
     case emrSetDiBitsToDevice: blit(r, type); break;
-    case emrPlgBlt: {
-        if (r.u32(100) == 0)
-            break;
-        const Dib source = bitmap(r, 96, 100, 104, 108, static_cast<int>(r.u32(92)));
-        Dib mask;
-        if (r.u32(128) != 0)
-            mask = bitmap(r, 124, 128, 132, 136, static_cast<int>(r.u32(120)));
-        const QPointF corners[3] = {readPoint(r, 24), readPoint(r, 32), readPoint(r, 40)};
-        canvas_.plgBlit(corners, source.image, QRectF(r.i32(48), r.i32(52), r.i32(56), r.i32(60)),
-                        mask.image.isNull() ? nullptr : &mask.image, readPoint(r, 112));
-        break;
-    }
-    case emrAlphaBlend: {
-        if (r.u32(88) == 0)
-            break;
-        const std::uint32_t blend = r.u32(40);
-        const bool perPixel = (blend >> 24) & 1;
-        const Dib source = bitmap(r, 84, 88, 92, 96, static_cast<int>(r.u32(80)), perPixel);
-        canvas_.alphaBlend(QRectF(r.i32(24), r.i32(28), r.i32(32), r.i32(36)), source.image,
-                           QRectF(r.i32(44), r.i32(48), r.i32(100), r.i32(104)), static_cast<int>((blend >> 16) & 0xff),
-                           perPixel);
-        break;
-    }
-    case emrTransparentBlt: {
-        if (r.u32(88) == 0)
-            break;
-        Dib source = bitmap(r, 84, 88, 92, 96, static_cast<int>(r.u32(80)));
-        // Pixels of the transparent colour are left out.
-        const QRgb key = colour(r, 40).rgb() & 0x00ffffffu;
-        for (int y = 0; y < source.image.height(); ++y) {
-            auto* row = reinterpret_cast<QRgb*>(source.image.scanLine(y));
-            for (int x = 0; x < source.image.width(); ++x) {
-                if ((row[x] & 0x00ffffffu) == key)
-                    row[x] = 0;
-            }
-        }
-        Blit b;
-        b.destination = QRectF(r.i32(24), r.i32(28), r.i32(32), r.i32(36));
-        b.source = &source.image;
-        b.sourceRect = QRectF(r.i32(44), r.i32(48), r.i32(100), r.i32(104));
-        canvas_.blit(b);
-        break;
-    }
-    case emrGradientFill: {
-        const std::size_t vertices = r.u32(24), shapes = r.u32(28);
-        const std::uint32_t mode = r.u32(32);
-        r.need(36, static_cast<std::uint64_t>(vertices) * 16);
-        const std::size_t objectsAt = 36 + vertices * 16;
-        r.need(objectsAt, static_cast<std::uint64_t>(shapes) * (mode == 2 ? 12 : 8));
-        auto vertex = [&](std::uint32_t i, QPointF& at, QColor& c) {
-            if (i >= vertices)
-                return false;
-            const std::size_t v = 36 + 16 * static_cast<std::size_t>(i);
-            at = readPoint(r, v);
-            c = QColor(r.u16(v + 8) >> 8, r.u16(v + 10) >> 8, r.u16(v + 12) >> 8);
-            return true;
-        };
-        for (std::size_t s = 0; s < shapes; ++s) {
-            if (mode == 2) {
-                QPointF pts[3];
-                QColor colours[3];
-                bool ok = true;
-                for (int k = 0; k < 3; ++k)
-                    ok = ok && vertex(r.u32(objectsAt + 12 * s + 4 * k), pts[k], colours[k]);
-                if (ok)
-                    canvas_.gradientTriangle(pts, colours);
-            } else if (mode == 0 || mode == 1) {
-                QPointF a, b;
-                QColor ca, cb;
-                if (vertex(r.u32(objectsAt + 8 * s), a, ca) && vertex(r.u32(objectsAt + 8 * s + 4), b, cb))
-                    canvas_.gradientRect(QRectF(a, b), ca, cb, mode == 1);
-            }
-        }
-        break;
-    }
-
-    case emrExtSelectClipRgn: {
-        const std::size_t size = r.u32(8);
-        const int mode = static_cast<int>(r.u32(12));
-        if (size == 0)
-            canvas_.selectClip(std::nullopt, mode);
-        else
-            canvas_.selectClip(canvas_.pixelRegion(region(r, 16, size), false), mode);
-        break;
-    }
-    case emrIntersectClipRect: canvas_.intersectClipRect(readBox(r, 8)); break;
-    case emrExcludeClipRect: canvas_.excludeClipRect(readBox(r, 8)); break;
-    case emrOffsetClipRgn: canvas_.offsetClip(readPoint(r, 8)); break;
-    case emrSetMetaRgn: canvas_.setMetaRegion(); break;
-    case emrFillRgn: {
-        const Region rgn = region(r, 32, r.u32(24));
-        const std::uint32_t index = r.u32(28);
-        const Brush* b = index < objects_.size() ? std::get_if<Brush>(&objects_[index]) : nullptr;
-        if (b)
-            canvas_.fillRegion(canvas_.pixelRegion(rgn, true), *b);
-        break;
-    }
-    case emrFrameRgn: {
-        const Region rgn = region(r, 40, r.u32(24));
-        const std::uint32_t index = r.u32(28);
-        const Brush* b = index < objects_.size() ? std::get_if<Brush>(&objects_[index]) : nullptr;
-        if (b)
-            canvas_.frameRegion(canvas_.pixelRegion(rgn, true), *b, QSizeF(r.i32(32), r.i32(36)));
-        break;
-    }
+    case emrPlgBlt: plgBlt(r); break;
+    case emrAlphaBlend: alphaBlend(r); break;
+    case emrTransparentBlt: transparentBlt(r); break;
+    case emrGradientFill: gradientFill(r); break;
+    case emrFillRgn: fillRegion(r); break;
+    case emrFrameRgn: frameRegion(r); break;
     case emrInvertRgn: canvas_.invertRegion(canvas_.pixelRegion(region(r, 28, r.u32(24)), true)); break;
     case emrPaintRgn: canvas_.fillRegion(canvas_.pixelRegion(region(r, 28, r.u32(24)), true), dc().brush); break;
-
-    default: break;  // comments (EMF+ among them), colour management, flood fill and others
+    default: return false;
     }
+    return true;
+}
+
+// Shapes
+
+void EmfPlayer::polyDraw(const Data& r, bool small)
+{
+    const std::size_t count = r.u32(24);
+    const QPolygonF pts = points(r, 28, count, small);
+    const Data types = r.sub(28 + count * (small ? 4 : 8), count);
+    canvas_.polyDraw(pts, std::vector<std::uint8_t>(types.bytes(), types.bytes() + count));
+}
+
+// Objects: pens, brushes, fonts, palettes
+
+void EmfPlayer::createPen(const Data& r)
+{
+    Pen pen;
+    pen.style = static_cast<int>(r.u32(12));
+    pen.width = std::abs(static_cast<double>(r.i32(16)));
+    pen.colour = colour(r, 24);
+    store(r.u32(8), pen);
+}
+
+void EmfPlayer::extCreatePen(const Data& r)
+{
+    Pen pen;
+    const std::uint32_t style = r.u32(28);
+    pen.style = static_cast<int>(style & 0xffff);
+    // Cosmetic pens are one pixel wide; geometric ones have a logical width.
+    pen.width = (style & psGeometric) ? r.u32(32) : 0;
+    pen.colour = colour(r, 40);
+    if (r.u32(36) == bsNull)
+        pen.style = (pen.style & ~psStyleMask) | psNull;
+    const std::size_t entries = r.u32(48);
+    r.need(52, static_cast<std::uint64_t>(entries) * 4);
+    for (std::size_t i = 0; i < entries && i < maxDashEntries; ++i)
+        pen.dashes.push_back(r.u32(52 + 4 * i));
+    store(r.u32(8), pen);
+}
+
+void EmfPlayer::createBrush(const Data& r)
+{
+    Brush brush;
+    brush.style = styleWithoutPattern(static_cast<int>(r.u32(12)));
+    brush.colour = colour(r, 16);
+    brush.hatch = static_cast<int>(r.u32(20));
+    store(r.u32(8), brush);
+}
+
+void EmfPlayer::createPatternBrush(const Data& r, std::uint32_t type)
+{
+    Brush brush;
+    brush.style = type == emrCreateMonoBrush ? bsPattern : bsDibPatternPt;
+    brush.pattern = std::make_shared<Dib>(bitmap(r, 16, 20, 24, 28, static_cast<int>(r.u32(12))));
+    store(r.u32(8), brush);
+}
+
+void EmfPlayer::createFont(const Data& r)
+{
+    Font f;
+    f.height = r.i32(12);
+    f.width = r.i32(16);
+    f.escapement = r.i32(20);
+    f.weight = r.i32(28);
+    f.italic = r.u8(32);
+    f.underline = r.u8(33);
+    f.strikeOut = r.u8(34);
+    f.charset = r.u8(35);
+    f.pitchAndFamily = r.u8(39);
+    // The face name: up to 32 UTF-16 units, ended by a zero.
+    std::u16string face;
+    for (std::size_t i = 0; i < 32 && r.has(40 + 2 * i, 2) && r.u16(40 + 2 * i) != 0; ++i)
+        face.push_back(static_cast<char16_t>(r.u16(40 + 2 * i)));
+    f.face = QString::fromStdU16String(face);
+    store(r.u32(8), f);
+}
+
+void EmfPlayer::createPalette(const Data& r)
+{
+    store(r.u32(8), readPaletteEntries(r, 16, r.u16(14)));
+}
+
+void EmfPlayer::selectPalette(const Data& r)
+{
+    const std::uint32_t index = r.u32(8);
+    if (index & stockObject) {
+        dc().palette.clear();
+    } else if (const Palette* selected = palette(index)) {
+        dc().palette = *selected;
+        selectedPalette_ = index;
+    }
+}
+
+void EmfPlayer::setPaletteEntries(const Data& r)
+{
+    // EMF changes a palette object; the selected one is the device's copy.
+    const std::uint32_t index = r.u32(8);
+    const Palette entries = readPaletteEntries(r, 20, r.u32(16));
+    Palette* target = palette(index);
+    if (!target)
+        return;
+    metafile::setPaletteEntries(*target, r.u32(12), entries);
+    if (index == selectedPalette_)
+        dc().palette = *target;
+}
+
+void EmfPlayer::resizePalette(const Data& r)
+{
+    if (Palette* target = palette(r.u32(8)))
+        metafile::resizePalette(*target, r.u32(12));
+}
+
+// Text
+
+void EmfPlayer::polyTextOut(const Data& r, bool wide)
+{
+    const std::size_t strings = r.u32(36);
+    r.need(40, static_cast<std::uint64_t>(strings) * 40);
+    for (std::size_t i = 0; i < strings; ++i)
+        text(r, 40 + 40 * i, wide, r.u32(24) == gmAdvanced);
+}
+
+void EmfPlayer::smallTextOut(const Data& r)
+{
+    TextRun run;
+    run.reference = readPoint(r, 8);
+    const std::size_t count = r.u32(16);
+    run.options = static_cast<int>(r.u32(20));
+    run.advancedMode = r.u32(24) == gmAdvanced;
+    std::size_t at = 36;
+    if (!(run.options & etoNoRect)) {
+        run.rect = readBox(r, 36);
+        at = 52;
+    }
+    if (run.options & etoSmallChars) {
+        const Data chars = r.sub(at, count);
+        run.text = QString::fromLatin1(reinterpret_cast<const char*>(chars.bytes()), static_cast<qsizetype>(count));
+    } else {
+        const Data chars = r.sub(at, static_cast<std::uint64_t>(count) * 2);
+        std::u16string units(count, u'\0');
+        for (std::size_t i = 0; i < count; ++i)
+            units[i] = static_cast<char16_t>(chars.u16(2 * i));
+        run.text = QString::fromStdU16String(units);
+    }
+    canvas_.textOut(run);
+}
+
+// Blits
+
+void EmfPlayer::plgBlt(const Data& r)
+{
+    if (r.u32(100) == 0)
+        return;
+    const Dib source = bitmap(r, 96, 100, 104, 108, static_cast<int>(r.u32(92)));
+    Dib mask;
+    if (r.u32(128) != 0)
+        mask = bitmap(r, 124, 128, 132, 136, static_cast<int>(r.u32(120)));
+    const QPointF corners[3] = {readPoint(r, 24), readPoint(r, 32), readPoint(r, 40)};
+    canvas_.plgBlit(corners, source.image, QRectF(r.i32(48), r.i32(52), r.i32(56), r.i32(60)),
+                    mask.image.isNull() ? nullptr : &mask.image, readPoint(r, 112));
+}
+
+void EmfPlayer::alphaBlend(const Data& r)
+{
+    if (r.u32(88) == 0)
+        return;
+    const std::uint32_t blend = r.u32(40);
+    const bool perPixel = (blend >> 24) & 1;
+    const Dib source = bitmap(r, 84, 88, 92, 96, static_cast<int>(r.u32(80)), perPixel);
+    canvas_.alphaBlend(QRectF(r.i32(24), r.i32(28), r.i32(32), r.i32(36)), source.image,
+                       QRectF(r.i32(44), r.i32(48), r.i32(100), r.i32(104)), static_cast<int>((blend >> 16) & 0xff),
+                       perPixel);
+}
+
+void EmfPlayer::transparentBlt(const Data& r)
+{
+    if (r.u32(88) == 0)
+        return;
+    Dib source = bitmap(r, 84, 88, 92, 96, static_cast<int>(r.u32(80)));
+    // Pixels of the transparent colour are left out.
+    const QRgb key = colour(r, 40).rgb() & 0x00ffffffu;
+    for (int y = 0; y < source.image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(source.image.scanLine(y));
+        for (int x = 0; x < source.image.width(); ++x) {
+            if ((row[x] & 0x00ffffffu) == key)
+                row[x] = 0;
+        }
+    }
+    Blit b;
+    b.destination = QRectF(r.i32(24), r.i32(28), r.i32(32), r.i32(36));
+    b.source = &source.image;
+    b.sourceRect = QRectF(r.i32(44), r.i32(48), r.i32(100), r.i32(104));
+    canvas_.blit(b);
+}
+
+// Gradients: rectangles (mode 0 across, 1 down) or triangles (mode 2)
+// between vertices of 16-bit colour channels.
+
+void EmfPlayer::gradientFill(const Data& r)
+{
+    const std::size_t vertices = r.u32(24), shapes = r.u32(28);
+    const std::uint32_t mode = r.u32(32);
+    r.need(36, static_cast<std::uint64_t>(vertices) * 16);
+    const std::size_t objectsAt = 36 + vertices * 16;
+    r.need(objectsAt, static_cast<std::uint64_t>(shapes) * (mode == 2 ? 12 : 8));
+    auto vertex = [&](std::uint32_t i, QPointF& at, QColor& c) {
+        if (i >= vertices)
+            return false;
+        const std::size_t v = 36 + 16 * static_cast<std::size_t>(i);
+        at = readPoint(r, v);
+        c = QColor(r.u16(v + 8) >> 8, r.u16(v + 10) >> 8, r.u16(v + 12) >> 8);
+        return true;
+    };
+    for (std::size_t s = 0; s < shapes; ++s) {
+        if (mode == 2) {
+            QPointF pts[3];
+            QColor colours[3];
+            bool ok = true;
+            for (int k = 0; k < 3; ++k)
+                ok = ok && vertex(r.u32(objectsAt + 12 * s + 4 * k), pts[k], colours[k]);
+            if (ok)
+                canvas_.gradientTriangle(pts, colours);
+        } else if (mode == 0 || mode == 1) {
+            QPointF a, b;
+            QColor ca, cb;
+            if (vertex(r.u32(objectsAt + 8 * s), a, ca) && vertex(r.u32(objectsAt + 8 * s + 4), b, cb))
+                canvas_.gradientRect(QRectF(a, b), ca, cb, mode == 1);
+        }
+    }
+}
+
+// Regions
+
+void EmfPlayer::extSelectClipRegion(const Data& r)
+{
+    const std::size_t size = r.u32(8);
+    const int mode = static_cast<int>(r.u32(12));
+    if (size == 0)
+        canvas_.selectClip(std::nullopt, mode);
+    else
+        canvas_.selectClip(canvas_.pixelRegion(region(r, 16, size), false), mode);
+}
+
+void EmfPlayer::fillRegion(const Data& r)
+{
+    const Region rgn = region(r, 32, r.u32(24));
+    if (const Brush* b = brush(r.u32(28)))
+        canvas_.fillRegion(canvas_.pixelRegion(rgn, true), *b);
+}
+
+void EmfPlayer::frameRegion(const Data& r)
+{
+    const Region rgn = region(r, 40, r.u32(24));
+    if (const Brush* b = brush(r.u32(28)))
+        canvas_.frameRegion(canvas_.pixelRegion(rgn, true), *b, QSizeF(r.i32(32), r.i32(36)));
 }
 
 }  // namespace

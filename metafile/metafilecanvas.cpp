@@ -173,6 +173,30 @@ QColor colourFromRef(std::uint32_t ref, const std::vector<QRgb>& palette)
     return QColor(ref & 0xff, (ref >> 8) & 0xff, (ref >> 16) & 0xff);
 }
 
+Palette readPaletteEntries(const Data& record, std::size_t at, std::size_t count)
+{
+    record.need(at, static_cast<std::uint64_t>(count) * 4);
+    Palette entries;
+    entries.reserve(count);
+    for (std::size_t i = 0; i < count; ++i)
+        entries.push_back(qRgb(record.u8(at + 4 * i), record.u8(at + 4 * i + 1), record.u8(at + 4 * i + 2)));
+    return entries;
+}
+
+void setPaletteEntries(Palette& palette, std::size_t start, const Palette& entries)
+{
+    if (start > maxPaletteEntries || entries.size() > maxPaletteEntries - start)
+        return;
+    if (palette.size() < start + entries.size())
+        palette.resize(start + entries.size(), qRgb(0, 0, 0));
+    std::copy(entries.begin(), entries.end(), palette.begin() + static_cast<std::ptrdiff_t>(start));
+}
+
+void resizePalette(Palette& palette, std::size_t entries)
+{
+    palette.resize(std::min(entries, maxPaletteEntries), qRgb(0, 0, 0));
+}
+
 struct Canvas::FontChoice {
     QString key;
     QFont font;
@@ -1081,17 +1105,75 @@ const Canvas::FontChoice& Canvas::chooseFont(const Font& f, int pixelSize)
     return *font_;
 }
 
+namespace {
+
+// A font of height 0 takes the platform's default size, 13 pixels per em.
+constexpr double defaultEmPixels = 13;
+// Text smaller than this rounds to no pixel; larger than this is no real
+// drawing's and would only keep FreeType busy: neither is drawn.
+constexpr double smallestEmPixels = 0.5;
+constexpr double largestEmPixels = 20000;
+// A font's width may widen or narrow its glyphs a hundredfold at most:
+// beyond, glyphs are walls or hairlines, and the transforms lose precision.
+constexpr double leastStretch = 0.01;
+constexpr double mostStretch = 100;
+// The pixel size at which a font's cell height is measured, to turn a
+// cell height (positive lfHeight) into a character height.
+constexpr int probePixelSize = 100;
+
+// What a font's width (lfWidth) is measured against: the font's own
+// average character width at its size. For an East Asian character set,
+// whose text is mostly full-width, that is a full-width ideograph's advance
+// (the office suite writes such widths so, and draws them unstretched); for
+// the others, the average the font states (its OS/2 xAvgCharWidth).
+double averageCharacterWidth(const QFontMetricsF& metrics, int charset)
+{
+    constexpr char16_t ideograph = 0x6C34;  // 水, in every East Asian face
+    if (isEastAsianCharset(charset)) {
+        const double fullWidth = metrics.horizontalAdvance(QChar(ideograph));
+        if (fullWidth > 0)
+            return fullWidth;
+    }
+    return metrics.averageCharWidth();
+}
+
+// The UTF-16 units of one character starting at `i`: two for a surrogate pair.
+qsizetype characterLength(const QString& text, qsizetype i)
+{
+    return text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
+}
+
+}  // namespace
+
+struct Canvas::TextMeasure {
+    const FontChoice* choice = nullptr;
+    QPointF origin;       // the reference point in pixels
+    QPointF along, across;  // unit vectors of the baseline and of the ascent's opposite
+    double xs = 1, ys = 1;  // logical units to pixels along x and y
+    double k = 1;           // pixels per em over the font's integer pixel size
+    double stretch = 1;     // the font width's widening of the glyphs
+    double toText = 1;      // logical distance along the baseline to font pixels
+};
+
+struct Canvas::TextLayout {
+    bool wholeString = true;  // drawn as one string, the font's own advances
+    std::vector<double> at;   // per UTF-16 unit: offset along the baseline, font pixels
+    std::vector<double> rise;
+    double width = 0;
+    double u0 = 0, v0 = 0;  // where the first character's baseline starts
+    QRectF cell;            // the text cell, font pixels
+    QTransform toPixels;    // font pixels to picture pixels
+};
+
 void Canvas::textOut(const TextRun& run)
 {
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         throw ImagingError(messages::metafileNeedsFonts);
-    const Font& f = dc_.font;
     const bool updateCp = dc_.textAlign & taUpdateCp;
     const QPointF reference = updateCp ? dc_.position : run.reference;
     const QTransform m = logicalToPixels();
     if (!finiteTransform(m))
         return;
-
     if ((run.options & etoOpaque) && run.rect && !pathOpen_) {
         QPainterPath box;
         box.addRect(run.rect->normalized());
@@ -1101,142 +1183,150 @@ void Canvas::textOut(const TextRun& run)
     }
     if (run.text.isEmpty())
         return;
-
-    const QPointF origin = m.map(reference);
-    const QPointF xAxis(m.m11(), m.m12()), yAxis(m.m21(), m.m22());
-    const double xs = std::hypot(xAxis.x(), xAxis.y()), ys = std::hypot(yAxis.x(), yAxis.y());
-    if (!(xs > 0) || !(ys > 0) || !std::isfinite(origin.x()) || !std::isfinite(origin.y()))
+    const std::optional<TextMeasure> measure = measureText(run, reference);
+    if (!measure)
         return;
+    const TextLayout layout = layOutText(run, *measure);
+    if (updateCp && (dc_.textAlign & taCenter) != taCenter) {
+        const double logicalWidth = layout.width / measure->toText;
+        dc_.position.rx() += (dc_.textAlign & taRight) ? -logicalWidth : logicalWidth;
+    }
+    drawText(run, *measure, layout);
+}
+
+std::optional<Canvas::TextMeasure> Canvas::measureText(const TextRun& run, QPointF reference)
+{
+    const Font& f = dc_.font;
+    const QTransform m = logicalToPixels();
+    TextMeasure t;
+    t.origin = m.map(reference);
+    const QPointF xAxis(m.m11(), m.m12()), yAxis(m.m21(), m.m22());
+    t.xs = std::hypot(xAxis.x(), xAxis.y());
+    t.ys = std::hypot(yAxis.x(), yAxis.y());
+    if (!(t.xs > 0) || !(t.ys > 0) || !std::isfinite(t.origin.x()) || !std::isfinite(t.origin.y()))
+        return std::nullopt;
     QPointF xHat(1, 0), yHat(0, 1);
     if (run.advancedMode) {
-        xHat = xAxis / xs;
-        yHat = yAxis / ys;
+        xHat = xAxis / t.xs;
+        yHat = yAxis / t.ys;
         if (xHat.x() * yHat.y() - xHat.y() * yHat.x() < 0)
             yHat = -yHat;  // glyphs are never mirrored
     }
     const double angle = f.escapement / 10.0 * std::numbers::pi / 180;
-    const QPointF along = std::cos(angle) * xHat - std::sin(angle) * yHat;
-    const QPointF across = std::sin(angle) * xHat + std::cos(angle) * yHat;
+    t.along = std::cos(angle) * xHat - std::sin(angle) * yHat;
+    t.across = std::sin(angle) * xHat + std::cos(angle) * yHat;
 
     // The character height in pixels; a positive height is the cell's.
-    double emPixels;
+    double emPixels = defaultEmPixels;
     if (f.height < 0) {
-        emPixels = -f.height * ys;
+        emPixels = -f.height * t.ys;
     } else if (f.height > 0) {
-        const FontChoice& probe = chooseFont(f, 100);
+        const FontChoice& probe = chooseFont(f, probePixelSize);
         const double cell = probe.metrics.ascent() + probe.metrics.descent();
-        emPixels = f.height * ys * (cell > 0 ? 100 / cell : 1);
-    } else {
-        emPixels = 13;
+        emPixels = f.height * t.ys * (cell > 0 ? probePixelSize / cell : 1);
     }
-    if (!(emPixels >= 0.5) || emPixels > 20000)
-        return;
+    if (!(emPixels >= smallestEmPixels) || emPixels > largestEmPixels)
+        return std::nullopt;
     const int pixelSize = std::max(1, static_cast<int>(std::lround(emPixels)));
-    const double k = emPixels / pixelSize;
-    const FontChoice& choice = chooseFont(f, pixelSize);
-    const QFontMetricsF& fm = choice.metrics;
+    t.k = emPixels / pixelSize;
+    t.choice = &chooseFont(f, pixelSize);
 
-    double stretch = 1;
     if (f.width != 0) {
-        const double average = fm.averageCharWidth();
+        const double average = averageCharacterWidth(t.choice->metrics, f.charset);
         if (average > 0)
-            stretch = std::abs(f.width) * xs / (average * k);
+            t.stretch = std::abs(f.width) * t.xs / (average * t.k);
     } else if (run.advancedMode) {
-        stretch = xs / ys;
+        t.stretch = t.xs / t.ys;
     }
-    stretch = std::clamp(stretch, 0.01, 100.0);
-    // Logical distance along the baseline to font pixels.
-    const double toText = xs / (k * stretch);
+    t.stretch = std::clamp(t.stretch, leastStretch, mostStretch);
+    t.toText = t.xs / (t.k * t.stretch);
+    return t;
+}
 
+Canvas::TextLayout Canvas::layOutText(const TextRun& run, const TextMeasure& t) const
+{
+    const QFontMetricsF& fm = t.choice->metrics;
     const QString& text = run.text;
-    const qsizetype n = text.size();
-    std::vector<double> at(static_cast<std::size_t>(n) + 1, 0);
-    std::vector<double> rise(static_cast<std::size_t>(n) + 1, 0);
-    const bool ownAdvances = run.advances.size() >= static_cast<std::size_t>(n);
-    const bool wholeString = !ownAdvances && dc_.textCharExtra == 0;
-    if (wholeString) {
-        at[static_cast<std::size_t>(n)] = fm.horizontalAdvance(text);
+    const auto n = static_cast<std::size_t>(text.size());
+    TextLayout l;
+    l.at.assign(n + 1, 0);
+    l.rise.assign(n + 1, 0);
+    const bool ownAdvances = run.advances.size() >= n;
+    l.wholeString = !ownAdvances && dc_.textCharExtra == 0;
+    if (l.wholeString) {
+        l.at[n] = fm.horizontalAdvance(text);
     } else {
-        for (qsizetype i = 0; i < n; ++i) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto u = static_cast<qsizetype>(i);
             double step;
-            if (ownAdvances) {
-                step = run.advances[static_cast<std::size_t>(i)] * toText;
-            } else {
-                const bool pair = text[i].isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate();
-                step = (text[i].isLowSurrogate() ? 0 : fm.horizontalAdvance(text.mid(i, pair ? 2 : 1))) +
-                       dc_.textCharExtra * toText;
-            }
-            at[static_cast<std::size_t>(i) + 1] = at[static_cast<std::size_t>(i)] + step;
-            const double dy = static_cast<std::size_t>(i) < run.rises.size() ? run.rises[static_cast<std::size_t>(i)] : 0;
-            rise[static_cast<std::size_t>(i) + 1] = rise[static_cast<std::size_t>(i)] - dy * ys / k;
+            if (ownAdvances)
+                step = run.advances[i] * t.toText;
+            else
+                step = (text[u].isLowSurrogate() ? 0 : fm.horizontalAdvance(text.mid(u, characterLength(text, u)))) +
+                       dc_.textCharExtra * t.toText;
+            l.at[i + 1] = l.at[i] + step;
+            const double dy = i < run.rises.size() ? run.rises[i] : 0;
+            l.rise[i + 1] = l.rise[i] - dy * t.ys / t.k;
         }
     }
-    const double width = at[static_cast<std::size_t>(n)];
-    double u0 = 0;
+    l.width = l.at[n];
     if ((dc_.textAlign & taCenter) == taCenter)
-        u0 = -width / 2;
+        l.u0 = -l.width / 2;
     else if (dc_.textAlign & taRight)
-        u0 = -width;
-    double v0 = fm.ascent();
+        l.u0 = -l.width;
+    l.v0 = fm.ascent();
     if ((dc_.textAlign & taBaseline) == taBaseline)
-        v0 = 0;
+        l.v0 = 0;
     else if (dc_.textAlign & taBottom)
-        v0 = -fm.descent();
+        l.v0 = -fm.descent();
+    l.toPixels = QTransform(t.along.x() * t.k * t.stretch, t.along.y() * t.k * t.stretch, t.across.x() * t.k,
+                            t.across.y() * t.k, t.origin.x(), t.origin.y());
+    l.cell = QRectF(l.u0, l.v0 - fm.ascent(), l.width, fm.ascent() + fm.descent());
+    return l;
+}
 
-    const QTransform toPixels(along.x() * k * stretch, along.y() * k * stretch, across.x() * k, across.y() * k,
-                              origin.x(), origin.y());
-    const QRectF cell(u0, v0 - fm.ascent(), width, fm.ascent() + fm.descent());
-
-    if (updateCp) {
-        const double logicalWidth = width / toText;
-        if ((dc_.textAlign & taCenter) != taCenter)
-            dc_.position.rx() += (dc_.textAlign & taRight) ? -logicalWidth : logicalWidth;
-    }
-
-    if (pathOpen_) {
-        QPainterPath outline;
-        if (wholeString)
-            outline.addText(QPointF(u0, v0), choice.font, text);
-        for (qsizetype i = 0; !wholeString && i < n; ++i) {
+void Canvas::drawText(const TextRun& run, const TextMeasure& t, const TextLayout& l)
+{
+    const QString& text = run.text;
+    // Each character at its own place, unless the string goes as one.
+    auto eachCharacter = [&](auto&& draw) {
+        if (l.wholeString) {
+            draw(QPointF(l.u0, l.v0), text);
+            return;
+        }
+        for (qsizetype i = 0; i < text.size(); ++i) {
             if (text[i].isLowSurrogate())
                 continue;
-            const bool pair = text[i].isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate();
-            outline.addText(QPointF(u0 + at[static_cast<std::size_t>(i)], v0 + rise[static_cast<std::size_t>(i)]),
-                            choice.font, text.mid(i, pair ? 2 : 1));
+            const auto u = static_cast<std::size_t>(i);
+            draw(QPointF(l.u0 + l.at[u], l.v0 + l.rise[u]), text.mid(i, characterLength(text, i)));
         }
-        path_.addPath(toPixels.map(outline));
+    };
+    if (pathOpen_) {
+        QPainterPath outline;
+        eachCharacter([&](QPointF at, const QString& s) { outline.addText(at, t.choice->font, s); });
+        path_.addPath(l.toPixels.map(outline));
         figureOpen_ = false;
         return;
     }
     if (measuring_) {
-        measure(toPixels.mapRect(cell));
+        measure(l.toPixels.mapRect(l.cell));
         return;
     }
-    charge(toPixels.mapRect(cell));
+    charge(l.toPixels.mapRect(l.cell));
 
     QPainter& p = painter();
     if ((run.options & etoClipped) && run.rect) {
         p.setClipRegion(rectRegion(*run.rect), (dc_.clipped || dc_.metaClipped) ? Qt::IntersectClip : Qt::ReplaceClip);
         clipApplied_ = false;  // the record's own clip ends with it
     }
-    p.setTransform(toPixels);
+    p.setTransform(l.toPixels);
     if (dc_.bkMode == bkOpaque)
-        p.fillRect(cell, dc_.bkColour);
+        p.fillRect(l.cell, dc_.bkColour);
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::TextAntialiasing, true);
-    p.setFont(choice.font);
+    p.setFont(t.choice->font);
     p.setPen(dc_.textColour);
-    if (wholeString) {
-        p.drawText(QPointF(u0, v0), text);
-        return;
-    }
-    for (qsizetype i = 0; i < n; ++i) {
-        if (text[i].isLowSurrogate())
-            continue;
-        const bool pair = text[i].isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate();
-        p.drawText(QPointF(u0 + at[static_cast<std::size_t>(i)], v0 + rise[static_cast<std::size_t>(i)]),
-                   text.mid(i, pair ? 2 : 1));
-    }
+    eachCharacter([&](QPointF at, const QString& s) { p.drawText(at, s); });
 }
 
 // Bitmaps
@@ -1251,37 +1341,53 @@ void Canvas::blit(const Blit& b)
     const QTransform m = logicalToPixels();
     if (!finiteTransform(m) || !finiteRect(b.destination))
         return;
-    const bool usesSource = ropUsesSource(index);
+    if (!ropUsesSource(index) || !b.source)
+        blitWithoutSource(b, m);
+    else
+        blitSource(b, m);
+}
 
-    if (!usesSource || !b.source) {
-        // A pattern or constant over the destination rectangle.
-        QPainterPath box;
-        box.addRect(b.destination.normalized());
-        const QPainterPath pixels = m.map(box);
-        if (measuring_) {
-            measure(pixels.boundingRect());
-            return;
-        }
-        charge(pixels.boundingRect());
-        if (usesSource)
-            return;  // no bitmap to take
-        if (index == 0xf0) {
-            fillPixels(pixels, dc_.brush);
-            return;
-        }
-        const QRect area = roundedRect(pixels.boundingRect()) & effectiveClip().boundingRect();
-        if (area.isEmpty())
-            return;
-        QImage layer = blankLayer(area);
-        Brush brush = dc_.brush;
-        if (!ropUsesPattern(index) || brush.isNull())
-            brush = Brush{};  // only coverage matters
-        releasePainter();
-        paintBrushLayer(layer, area.topLeft(), pixels, brush);
-        combineLayer(layer, area.topLeft(), b.rop, false, nullptr);
+void Canvas::blitWithoutSource(const Blit& b, const QTransform& m)
+{
+    // A pattern or constant over the destination rectangle.
+    const unsigned index = (b.rop >> 16) & 0xff;
+    QPainterPath box;
+    box.addRect(b.destination.normalized());
+    const QPainterPath pixels = m.map(box);
+    if (measuring_) {
+        measure(pixels.boundingRect());
         return;
     }
+    charge(pixels.boundingRect());
+    if (ropUsesSource(index))
+        return;  // no bitmap to take
+    if (index == 0xf0) {
+        fillPixels(pixels, dc_.brush);
+        return;
+    }
+    const QRect area = roundedRect(pixels.boundingRect()) & effectiveClip().boundingRect();
+    if (area.isEmpty())
+        return;
+    QImage layer = blankLayer(area);
+    Brush brush = dc_.brush;
+    if (!ropUsesPattern(index) || brush.isNull())
+        brush = Brush{};  // only coverage matters
+    releasePainter();
+    paintBrushLayer(layer, area.topLeft(), pixels, brush);
+    combineLayer(layer, area.topLeft(), b.rop, false, nullptr);
+}
 
+// Where a blit's source pixels land: `t` maps the visible source rectangle
+// to `bounds` in picture pixels.
+struct Canvas::SourcePlacement {
+    QTransform t;
+    QRectF sourceRect;
+    QRectF bounds;
+    bool smooth = false;
+};
+
+void Canvas::blitSource(const Blit& b, const QTransform& m)
+{
     // A source of negative extent mirrors: the same as a mirrored destination.
     QRectF wanted = b.sourceRect, destination = b.destination;
     if (wanted.width() < 0) {
@@ -1292,80 +1398,82 @@ void Canvas::blit(const Blit& b)
         wanted = QRectF(wanted.left(), wanted.bottom(), wanted.width(), -wanted.height());
         destination = QRectF(destination.left(), destination.bottom(), destination.width(), -destination.height());
     }
-    QRectF sourceRect = wanted & QRectF(b.source->rect());
-    if (sourceRect.isEmpty() || wanted.width() == 0 || wanted.height() == 0)
+    SourcePlacement at;
+    at.sourceRect = wanted & QRectF(b.source->rect());
+    if (at.sourceRect.isEmpty() || wanted.width() == 0 || wanted.height() == 0)
         return;
     // Source pixels to logical, then to picture pixels.
     const double sx = destination.width() / wanted.width();
     const double sy = destination.height() / wanted.height();
     const QTransform sourceToLogical(sx, 0, 0, sy, destination.x() - wanted.x() * sx,
                                      destination.y() - wanted.y() * sy);
-    const QTransform t = sourceToLogical * m;
-    if (!finiteTransform(t))
+    at.t = sourceToLogical * m;
+    if (!finiteTransform(at.t))
         return;
-    const QRectF bounds = t.mapRect(sourceRect);
-    if (!finiteRect(bounds))
+    at.bounds = at.t.mapRect(at.sourceRect);
+    if (!finiteRect(at.bounds))
         return;
     if (measuring_) {
-        measure(bounds);
+        measure(at.bounds);
         return;
     }
-    charge(bounds);
-    const bool smooth = dc_.stretchMode == 4 && (std::abs(t.m11()) < 1 || std::abs(t.m22()) < 1);
-
-    auto maskedSource = [&](bool wantSet) {
-        QImage masked = b.source->copy();
-        for (int y = 0; y < masked.height(); ++y) {
-            auto* row = reinterpret_cast<QRgb*>(masked.scanLine(y));
-            for (int x = 0; x < masked.width(); ++x) {
-                const QPoint mp = QPointF(b.maskOrigin + QPointF(x - b.sourceRect.x(), y - b.sourceRect.y())).toPoint();
-                const bool set = b.mask->valid(mp) && (qRed(b.mask->pixel(mp)) != 0);
-                if (set != wantSet)
-                    row[x] = 0;
-            }
-        }
-        return masked;
-    };
-
-    auto drawSource = [&](const QImage& source, std::uint32_t rop) {
-        const unsigned ropIndex = (rop >> 16) & 0xff;
-        if (ropIndex == 0xaa)
-            return;
-        if (ropIndex == 0xcc) {
-            QPainter& p = painter();
-            p.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
-            p.setTransform(t);
-            p.drawImage(sourceRect.topLeft(), source, sourceRect);
-            return;
-        }
-        const QRect area = roundedRect(bounds) & effectiveClip().boundingRect();
-        if (area.isEmpty())
-            return;
-        releasePainter();
-        QImage layer = blankLayer(area);
-        {
-            QPainter p(&layer);
-            p.setClipRegion(effectiveClip().translated(-area.topLeft()));
-            p.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
-            p.setTransform(t * QTransform::fromTranslate(-area.left(), -area.top()));
-            p.drawImage(sourceRect.topLeft(), source, sourceRect);
-        }
-        std::unique_ptr<QImage> pattern;
-        if (ropUsesPattern(ropIndex) && dc_.brush.style != bsSolid && !dc_.brush.isNull()) {
-            pattern = std::make_unique<QImage>(blankLayer(area));
-            QPainterPath box;
-            box.addRect(QRectF(area));
-            paintBrushLayer(*pattern, area.topLeft(), box, dc_.brush);
-        }
-        combineLayer(layer, area.topLeft(), rop, true, pattern.get());
-    };
-
+    charge(at.bounds);
+    at.smooth = dc_.stretchMode == 4 && (std::abs(at.t.m11()) < 1 || std::abs(at.t.m22()) < 1);
     if (b.mask) {
-        drawSource(maskedSource(true), b.rop);
-        drawSource(maskedSource(false), b.ropBackground);
+        drawBlitSource(maskedSource(b, true), b.rop, at);
+        drawBlitSource(maskedSource(b, false), b.ropBackground, at);
     } else {
-        drawSource(*b.source, b.rop);
+        drawBlitSource(*b.source, b.rop, at);
     }
+}
+
+QImage Canvas::maskedSource(const Blit& b, bool wantSet)
+{
+    QImage masked = b.source->copy();
+    for (int y = 0; y < masked.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(masked.scanLine(y));
+        for (int x = 0; x < masked.width(); ++x) {
+            const QPoint mp = QPointF(b.maskOrigin + QPointF(x - b.sourceRect.x(), y - b.sourceRect.y())).toPoint();
+            const bool set = b.mask->valid(mp) && (qRed(b.mask->pixel(mp)) != 0);
+            if (set != wantSet)
+                row[x] = 0;
+        }
+    }
+    return masked;
+}
+
+void Canvas::drawBlitSource(const QImage& source, std::uint32_t rop, const SourcePlacement& at)
+{
+    const unsigned ropIndex = (rop >> 16) & 0xff;
+    if (ropIndex == 0xaa)
+        return;
+    if (ropIndex == 0xcc) {
+        QPainter& p = painter();
+        p.setRenderHint(QPainter::SmoothPixmapTransform, at.smooth);
+        p.setTransform(at.t);
+        p.drawImage(at.sourceRect.topLeft(), source, at.sourceRect);
+        return;
+    }
+    const QRect area = roundedRect(at.bounds) & effectiveClip().boundingRect();
+    if (area.isEmpty())
+        return;
+    releasePainter();
+    QImage layer = blankLayer(area);
+    {
+        QPainter p(&layer);
+        p.setClipRegion(effectiveClip().translated(-area.topLeft()));
+        p.setRenderHint(QPainter::SmoothPixmapTransform, at.smooth);
+        p.setTransform(at.t * QTransform::fromTranslate(-area.left(), -area.top()));
+        p.drawImage(at.sourceRect.topLeft(), source, at.sourceRect);
+    }
+    std::unique_ptr<QImage> pattern;
+    if (ropUsesPattern(ropIndex) && dc_.brush.style != bsSolid && !dc_.brush.isNull()) {
+        pattern = std::make_unique<QImage>(blankLayer(area));
+        QPainterPath box;
+        box.addRect(QRectF(area));
+        paintBrushLayer(*pattern, area.topLeft(), box, dc_.brush);
+    }
+    combineLayer(layer, area.topLeft(), rop, true, pattern.get());
 }
 
 bool Canvas::beginBlit(const QTransform& t, const QRectF& visible)

@@ -26,6 +26,10 @@ enum Charset {
     oemCharset = 255,
 };
 
+// The East Asian character sets (Shift-JIS, Hangul, Johab, GB2312, Big5),
+// whose text is mostly of full-width characters.
+bool isEastAsianCharset(int charset);
+
 struct DecodedText {
     QString text;
     // For each UTF-16 unit of `text`, the index of the first byte of the
@@ -40,6 +44,12 @@ struct DecodedText {
 // told apart by their lead bytes; a byte sequence that does not decode
 // gives U+FFFD, never an error.
 DecodedText decodeCharset(int charset, const std::uint8_t* bytes, std::size_t count);
+
+// Advances stored one per byte (as the byte-string text records store them)
+// as advances per UTF-16 unit of the decoded text: a character advances by
+// the sum of its bytes' advances, the later units of a character by 0.
+// `perByte` holds one advance for each byte that was decoded.
+std::vector<double> advancesPerUnit(const DecodedText& decoded, const std::vector<double>& perByte);
 
 // Font families to ask for in place of a face named in a metafile: the
 // Japanese faces of Windows map to the IPA Gothic faces (proportional or

@@ -82,6 +82,33 @@ DecodedText decodeCharset(int charset, const std::uint8_t* bytes, std::size_t co
     return out;
 }
 
+bool isEastAsianCharset(int charset)
+{
+    return charset == shiftJisCharset || charset == hangulCharset || charset == johabCharset ||
+           charset == gb2312Charset || charset == big5Charset;
+}
+
+std::vector<double> advancesPerUnit(const DecodedText& decoded, const std::vector<double>& perByte)
+{
+    const std::vector<int>& firstByte = decoded.firstByte;
+    const std::size_t units = firstByte.size();
+    std::vector<double> advances(units, 0);
+    for (std::size_t u = 0; u < units; ++u) {
+        if (u > 0 && firstByte[u - 1] == firstByte[u])
+            continue;  // a later unit of the same character
+        std::size_t end = perByte.size();
+        for (std::size_t next = u + 1; next < units; ++next) {
+            if (firstByte[next] != firstByte[u]) {
+                end = static_cast<std::size_t>(firstByte[next]);
+                break;
+            }
+        }
+        for (std::size_t b = static_cast<std::size_t>(firstByte[u]); b < end && b < perByte.size(); ++b)
+            advances[u] += perByte[b];
+    }
+    return advances;
+}
+
 QStringList fontFamiliesFor(const QString& face, int charset, int pitchAndFamily)
 {
     struct Known {

@@ -7,11 +7,13 @@
 #include "imaging/codecs.h"
 #include "imaging/errors.h"
 #include "imaging/fileio.h"
+#include "metafile/metafile.h"
 #include "tests/support/testsupport.h"
-#include "toolkit/picturereader.h"
+#include "reader/picturereader.h"
 
 using namespace clipora;
 using clipora::test::TempDir;
+using clipora::test::writeBytes;
 
 namespace {
 
@@ -23,6 +25,11 @@ std::string messageOf(const std::string& path)
         return e.what();
     }
     return "no error";
+}
+
+Bytes readFixture(const std::string& name)
+{
+    return readFileBytes(std::string(CLIPORA_TEST_DATA) + "/metafiles/" + name);
 }
 
 }  // namespace
@@ -114,4 +121,16 @@ TEST(PictureReader, BitmapDeclaringAHugePictureIsRefused)
     } catch (const ImagingError& e) {
         EXPECT_EQ(std::string(e.what()).rfind("画像が大きすぎます", 0), 0u) << e.what();
     }
+}
+
+TEST(MetafileFiles, ReadPictureFileTakesWmfAndEmfByExtension)
+{
+    TempDir dir;
+    writeBytes(dir.file("drawing.WMF"), readFixture("office-drawing.wmf"));
+    writeBytes(dir.file("plot.Emf"), readFixture("gnuplot-plot.emf"));
+    EXPECT_EQ(readPictureFile(dir.file("drawing.WMF")).width(), 302);
+    EXPECT_EQ(readPictureFile(dir.file("plot.Emf")).width(), 319);
+    // Content is not sniffed: an EMF named .wmf is not a WMF.
+    writeBytes(dir.file("plot.wmf"), readFixture("gnuplot-plot.emf"));
+    EXPECT_THROW(readPictureFile(dir.file("plot.wmf")), ImagingError);
 }
