@@ -139,6 +139,16 @@ void CutAxis::applySizeField() const
     setLengthOf(w_.shot, s->value + 2);
 }
 
+void CutAxis::keepLowEdgeWithinPicture() const
+{
+    const int last = picSize() - 1;
+    if (low() <= last)
+        return;
+    ruler()->setSelStart(last);
+    lowField()->setText(intText(last));
+    setStartOf(w_.shot, origin() + last - 1);
+}
+
 void CutAxis::reset() const
 {
     ruler()->setSelection(0, picSize());

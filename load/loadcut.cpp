@@ -596,12 +596,15 @@ void Tloadcut::loaded()
         areareset();
         return;
     }
-    // Keep the area, pulling a far edge in to a smaller picture.
+    // Keep the area, pulling a far edge in to a smaller picture (and the
+    // near edge too where it lies beyond the new border).
     if (areax->selEnd() > picwidth) {
+        CutAxis::x(*this).keepLowEdgeWithinPicture();
         areax->setSelEnd(picwidth);
         edgexron();
     }
     if (areay->selEnd() > picheight) {
+        CutAxis::y(*this).keepLowEdgeWithinPicture();
         areay->setSelEnd(picheight);
         edgeybon();
     }

@@ -752,6 +752,35 @@ TEST_F(MainWindow, WithoutAutoResetANarrowerPictureTrimsTheFarEdges)
     EXPECT_EQ(w->UpDownxr->maximum(), 200);
 }
 
+// A picture that ends before the area starts: pulling the far edge in alone
+// would leave it one past the near edge, beyond the new border. The area
+// becomes the picture's last column (row) instead; a near edge that still
+// fits stays where it is.
+TEST_F(MainWindow, WithoutAutoResetAPictureEndingBeforeTheAreaKeepsItInside)
+{
+    loadByDialog(writeBmp("wide.bmp", 100, 80));
+    type(w->edgexl, "60");
+    type(w->edgexr, "90");
+    type(w->edgeyu, "30");
+    type(w->edgeyb, "70");
+    w->autoreset->trigger();
+    ASSERT_FALSE(w->autoreset->isChecked());
+
+    loadByDialog(writeBmp("small.bmp", 40, 30));
+    EXPECT_EQ(area(), (Area{39, 40, 29, 30}));
+    EXPECT_EQ(fieldTexts(), QStringList({"39", "1", "40", "29", "1", "30"}));
+    EXPECT_EQ(marker(), markerFor({39, 40, 29, 30}));
+    EXPECT_EQ(w->areax->position(), 39);
+    EXPECT_EQ(w->areay->position(), 29);
+
+    type(w->edgexl, "20");
+    type(w->edgexr, "40");
+    loadByDialog(writeBmp("narrower.bmp", 21, 30));
+    EXPECT_EQ(area(), (Area{20, 21, 29, 30}));
+    EXPECT_EQ(fieldTexts(), QStringList({"20", "1", "21", "29", "1", "30"}));
+    EXPECT_EQ(marker(), markerFor({20, 21, 29, 30}));
+}
+
 // ---------------------------------------------------------------------------
 // The cut area
 
