@@ -16,6 +16,7 @@
 #include "toolkit/application.h"
 #include "toolkit/controlfactory.h"
 #include "toolkit/imagecontrol.h"
+#include "toolkit/shaperect.h"
 
 using namespace clipora;
 
@@ -122,6 +123,59 @@ TEST_P(ScaledScreen, PressPicksThePixelPaintedUnderThePointer)
         // Every picture pixel was painted somewhere.
         EXPECT_GE(columnsSeen, width);
         EXPECT_GE(rowsSeen, height);
+    }
+}
+
+// The marker's inverting outline: a press on a device pixel it darkened
+// names a pixel of the outline, a press on any other one names a pixel
+// inside it or beside it.
+TEST_P(ScaledScreen, PressOnTheMarkerNamesItsOutlineWhereItIsPainted)
+{
+    QScreen* screen = screenWithRatio(GetParam());
+    ASSERT_NE(screen, nullptr) << GetParam();
+    for (const QPoint origin : {QPoint(10, 10), QPoint(7, 13)}) {
+        QWidget window;
+        window.setGeometry(QRect(screen->geometry().topLeft() + QPoint(20, 20), QSize(60, 50)));
+        window.setAutoFillBackground(true);
+        window.setPalette(QPalette(Qt::white));
+        ShapeRect shape(&window);
+        shape.setGeometry(QRect(origin, QSize(11, 9)));
+        QPoint picked(-100, -100);
+        QObject::connect(&shape, &ShapeRect::mouseDown, [&](const QPoint& p, auto, auto) { picked = p; });
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        const qreal ratio = window.devicePixelRatioF();
+        const QImage shot = window.grab().toImage();
+        int time = 0;
+        auto press = [&](qreal dx, qreal dy) {
+            picked = QPoint(-100, -100);
+            time += 10000;
+            const QPointF at(dx / ratio, dy / ratio);
+            qt_handleMouseEvent(window.windowHandle(), at, window.mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                                QEvent::MouseButtonPress, Qt::NoModifier, time);
+            qt_handleMouseEvent(window.windowHandle(), at, window.mapToGlobal(at), Qt::NoButton, Qt::LeftButton,
+                                QEvent::MouseButtonRelease, Qt::NoModifier, time + 1);
+            return picked;
+        };
+        auto onOutline = [&](QPoint p) { return p.x() == 0 || p.y() == 0 || p.x() == 10 || p.y() == 8; };
+        const int midRow = qFloor((origin.y() + 4.5) * ratio);
+        int darkSeen = 0;
+        for (int dx = 0; dx < shot.width(); ++dx) {
+            const bool dark = qGray(shot.pixel(dx, midRow)) < 128;
+            darkSeen += dark;
+            for (qreal within : {0.0, 0.5}) {
+                const QPointF at(dx + within, midRow + 0.5);
+                if (!shape.geometry().contains((at / ratio).toPoint()))
+                    continue;  // Qt hands this press to the window
+                // Qt can also hand the shape a press just beside it: it
+                // names a pixel outside, where the shape painted nothing.
+                const QPoint p = press(at.x(), at.y());
+                ASSERT_EQ(shape.rect().contains(p) && onOutline(p), dark)
+                    << "ratio " << ratio << ", widget at " << origin.x() << ", device column " << dx << " + "
+                    << within << " names " << p.x();
+            }
+        }
+        EXPECT_GE(darkSeen, 2);  // both sides of the outline
     }
 }
 
