@@ -1,7 +1,6 @@
 // Widgets on screens scaled by fractional factors, as laptops commonly are:
 // what is painted under the pointer is what the pointer picks. The offscreen
 // platform is given one screen per factor, so one run covers them all.
-#include <QDir>
 #include <QFile>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -10,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <map>
 
 #include "tests/support/testsupport.h"
 #include "toolkit/application.h"
@@ -24,155 +22,123 @@ namespace {
 
 const qreal kRatios[] = {1.0, 1.25, 1.333, 1.5, 1.75, 2.0};
 
-QScreen* screenWithRatio(qreal ratio)
-{
-    for (QScreen* screen : QGuiApplication::screens())
-        if (qFuzzyCompare(screen->devicePixelRatio(), ratio))
-            return screen;
-    return nullptr;
-}
+// A white window on the screen of one ratio, with `widget` placed at
+// `origin`; presses land on device positions as a pointer there gives them.
+struct ScaledStage {
+    QWidget window;
+    qreal ratio = 0;
+    QImage shot;  // the window as painted, one pixel per device pixel
+    int time = 0;
 
-// Column x and row y of the picture carry their numbers in red and green.
-std::uint32_t numbered(int x, int y) { return std::uint32_t(x << 16 | y << 8 | 0x80); }
+    explicit ScaledStage(qreal wanted)
+    {
+        for (QScreen* screen : QGuiApplication::screens())
+            if (qFuzzyCompare(screen->devicePixelRatio(), wanted))
+                window.setGeometry(QRect(screen->geometry().topLeft() + QPoint(20, 20), QSize(80, 60)));
+        window.setAutoFillBackground(true);
+        window.setPalette(QPalette(Qt::white));
+    }
+    // Shows the window and takes its picture; false when it is not on a
+    // screen of the wanted ratio.
+    bool show(qreal wanted)
+    {
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window))
+            return false;
+        ratio = window.devicePixelRatioF();  // kept to 1/65536: 1.333 is 1.33299...
+        shot = window.grab().toImage();
+        return qAbs(ratio - wanted) < 1e-4 && shot.width() >= qCeil(window.width() * ratio);
+    }
+    // Whether Qt hands a press at device position `at` to `widget`: it
+    // chooses by the position rounded to whole logical pixels, which on the
+    // last device pixel of a widget's far column (row) can be the one beyond.
+    bool reaches(const QWidget& widget, QPointF at) const { return widget.geometry().contains((at / ratio).toPoint()); }
+    void press(QPointF at)
+    {
+        const QPointF logical = at / ratio;
+        time += 10000;  // far apart: no double clicks
+        qt_handleMouseEvent(window.windowHandle(), logical, window.mapToGlobal(logical), Qt::LeftButton,
+                            Qt::LeftButton, QEvent::MouseButtonPress, Qt::ControlModifier, time);
+        qt_handleMouseEvent(window.windowHandle(), logical, window.mapToGlobal(logical), Qt::NoButton,
+                            Qt::LeftButton, QEvent::MouseButtonRelease, Qt::ControlModifier, time + 1);
+    }
+};
+
+const QPoint kOrigins[] = {QPoint(10, 10), QPoint(7, 13)};  // the wide device pixels fall differently
 
 class ScaledScreen : public ::testing::TestWithParam<qreal> {};
 
 // For every device pixel along a row and a column through a small picture,
-// the picture pixel painted there (read back from the window's backing
-// store) is the one a press on that device pixel reports, wherever in the
-// device pixel the pointer lies. Two widget positions, as the wide device
-// pixels fall differently from each start.
+// the picture pixel painted there is the one a press anywhere on that device
+// pixel reports.
 TEST_P(ScaledScreen, PressPicksThePixelPaintedUnderThePointer)
 {
-    QScreen* screen = screenWithRatio(GetParam());
-    ASSERT_NE(screen, nullptr) << GetParam();
     const int width = 37, height = 23;
-    for (const QPoint origin : {QPoint(10, 10), QPoint(7, 13)}) {
-        QWidget window;
-        window.setGeometry(QRect(screen->geometry().topLeft() + QPoint(20, 20), QSize(80, 60)));
-        ImageControl image(&window);
+    for (const QPoint origin : kOrigins) {
+        ScaledStage s(GetParam());
+        ImageControl image(&s.window);
         image.move(origin);
-        image.setBitmap(test::makeBitmap(width, height, numbered));
-        QPoint picked(-100, -100);
+        // Column x and row y carry their numbers in red and green.
+        image.setBitmap(test::makeBitmap(width, height, [](int x, int y) { return std::uint32_t(x << 16 | y << 8 | 0x80); }));
+        QPoint picked;
         QObject::connect(&image, &ImageControl::mouseDown, [&](const QPoint& p, auto, auto) { picked = p; });
-        window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-        ASSERT_EQ(window.screen(), screen);
-        // Qt keeps the ratio to 1/65536 (1.333 becomes 1.33299...).
-        const qreal ratio = window.devicePixelRatioF();
-        ASSERT_NEAR(ratio, GetParam(), 1e-4);
-        // The window painted as on the screen, one pixel per device pixel.
-        const QImage shot = window.grab().toImage();
-        ASSERT_GE(shot.width(), qCeil((origin.x() + width) * ratio));
-        ASSERT_GE(shot.height(), qCeil((origin.y() + height) * ratio));
+        ASSERT_TRUE(s.show(GetParam())) << GetParam();
 
-        // The picture pixel painted at a device pixel, or -1 off the picture.
-        auto paintedColumn = [&](int dx, int dy) {
-            const QRgb c = shot.pixel(dx, dy);
-            return qBlue(c) == 0x80 ? qRed(c) : -1;
-        };
-        auto paintedRow = [&](int dx, int dy) {
-            const QRgb c = shot.pixel(dx, dy);
-            return qBlue(c) == 0x80 ? qGreen(c) : -1;
-        };
-        int time = 0;  // far apart, so that no press makes a double click
-        // Qt hands a press to the widget under the pointer's position rounded
-        // to whole logical pixels: on the last device pixel of the picture's
-        // far column (row) that can be the widget beyond it. Such presses are
-        // left out.
-        auto reachesImage = [&](qreal dx, qreal dy) {
-            return image.geometry().contains(QPointF(dx / ratio, dy / ratio).toPoint());
-        };
-        auto press = [&](qreal dx, qreal dy) {
-            picked = QPoint(-100, -100);
-            time += 10000;
-            const QPointF at(dx / ratio, dy / ratio);
-            qt_handleMouseEvent(window.windowHandle(), at, window.mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
-                                QEvent::MouseButtonPress, Qt::ControlModifier, time);
-            qt_handleMouseEvent(window.windowHandle(), at, window.mapToGlobal(at), Qt::NoButton, Qt::LeftButton,
-                                QEvent::MouseButtonRelease, Qt::ControlModifier, time + 1);
-            return picked;
-        };
-        const int midRow = qFloor((origin.y() + height / 2 + 0.5) * ratio);
-        const int midColumn = qFloor((origin.x() + width / 2 + 0.5) * ratio);
-        int columnsSeen = 0, rowsSeen = 0;
-        for (int dx = 0; dx < shot.width(); ++dx) {
-            const int painted = paintedColumn(dx, midRow);
-            if (painted < 0)
-                continue;
-            ++columnsSeen;
-            for (qreal within : {0.0, 0.5, 0.9}) {
-                if (!reachesImage(dx + within, midRow + 0.5))
-                    continue;
-                ASSERT_EQ(press(dx + within, midRow + 0.5).x(), painted)
-                    << "ratio " << ratio << ", widget at " << origin.x() << ", device column " << dx << " + " << within;
+        for (const bool across : {true, false}) {
+            // along a row through the middle, then down a column
+            const int middle = qFloor(((across ? origin.y() + height / 2 : origin.x() + width / 2) + 0.5) * s.ratio);
+            int seen = 0;
+            for (int d = 0; d < (across ? s.shot.width() : s.shot.height()); ++d) {
+                const QRgb c = across ? s.shot.pixel(d, middle) : s.shot.pixel(middle, d);
+                if (qBlue(c) != 0x80)
+                    continue;  // not the picture
+                ++seen;
+                const int painted = across ? qRed(c) : qGreen(c);
+                for (qreal within : {0.0, 0.5, 0.9}) {
+                    const QPointF at = across ? QPointF(d + within, middle + 0.5) : QPointF(middle + 0.5, d + within);
+                    if (!s.reaches(image, at))
+                        continue;
+                    picked = QPoint(-100, -100);
+                    s.press(at);
+                    ASSERT_EQ(across ? picked.x() : picked.y(), painted)
+                        << "ratio " << s.ratio << ", widget at " << origin.x() << "," << origin.y()
+                        << (across ? ", device column " : ", device row ") << d << " + " << within;
+                }
             }
+            EXPECT_GE(seen, across ? width : height);  // every pixel painted somewhere
         }
-        for (int dy = 0; dy < shot.height(); ++dy) {
-            const int painted = paintedRow(midColumn, dy);
-            if (painted < 0)
-                continue;
-            ++rowsSeen;
-            for (qreal within : {0.0, 0.5, 0.9}) {
-                if (!reachesImage(midColumn + 0.5, dy + within))
-                    continue;
-                ASSERT_EQ(press(midColumn + 0.5, dy + within).y(), painted)
-                    << "ratio " << ratio << ", widget at " << origin.y() << ", device row " << dy << " + " << within;
-            }
-        }
-        // Every picture pixel was painted somewhere.
-        EXPECT_GE(columnsSeen, width);
-        EXPECT_GE(rowsSeen, height);
     }
 }
 
 // The marker's inverting outline: a press on a device pixel it darkened
-// names a pixel of the outline, a press on any other one names a pixel
-// inside it or beside it.
+// names a pixel of the outline, a press on any other one a pixel inside it
+// or (Qt can hand it a press just beside it) outside it.
 TEST_P(ScaledScreen, PressOnTheMarkerNamesItsOutlineWhereItIsPainted)
 {
-    QScreen* screen = screenWithRatio(GetParam());
-    ASSERT_NE(screen, nullptr) << GetParam();
-    for (const QPoint origin : {QPoint(10, 10), QPoint(7, 13)}) {
-        QWidget window;
-        window.setGeometry(QRect(screen->geometry().topLeft() + QPoint(20, 20), QSize(60, 50)));
-        window.setAutoFillBackground(true);
-        window.setPalette(QPalette(Qt::white));
-        ShapeRect shape(&window);
+    for (const QPoint origin : kOrigins) {
+        ScaledStage s(GetParam());
+        ShapeRect shape(&s.window);
         shape.setGeometry(QRect(origin, QSize(11, 9)));
-        QPoint picked(-100, -100);
+        QPoint picked;
         QObject::connect(&shape, &ShapeRect::mouseDown, [&](const QPoint& p, auto, auto) { picked = p; });
-        window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-        const qreal ratio = window.devicePixelRatioF();
-        const QImage shot = window.grab().toImage();
-        int time = 0;
-        auto press = [&](qreal dx, qreal dy) {
-            picked = QPoint(-100, -100);
-            time += 10000;
-            const QPointF at(dx / ratio, dy / ratio);
-            qt_handleMouseEvent(window.windowHandle(), at, window.mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
-                                QEvent::MouseButtonPress, Qt::NoModifier, time);
-            qt_handleMouseEvent(window.windowHandle(), at, window.mapToGlobal(at), Qt::NoButton, Qt::LeftButton,
-                                QEvent::MouseButtonRelease, Qt::NoModifier, time + 1);
-            return picked;
+        ASSERT_TRUE(s.show(GetParam())) << GetParam();
+
+        auto onOutline = [&](QPoint p) {
+            return shape.rect().contains(p) && (p.x() == 0 || p.y() == 0 || p.x() == 10 || p.y() == 8);
         };
-        auto onOutline = [&](QPoint p) { return p.x() == 0 || p.y() == 0 || p.x() == 10 || p.y() == 8; };
-        const int midRow = qFloor((origin.y() + 4.5) * ratio);
+        const int middle = qFloor((origin.y() + 4.5) * s.ratio);
         int darkSeen = 0;
-        for (int dx = 0; dx < shot.width(); ++dx) {
-            const bool dark = qGray(shot.pixel(dx, midRow)) < 128;
+        for (int d = 0; d < s.shot.width(); ++d) {
+            const bool dark = qGray(s.shot.pixel(d, middle)) < 128;
             darkSeen += dark;
             for (qreal within : {0.0, 0.5}) {
-                const QPointF at(dx + within, midRow + 0.5);
-                if (!shape.geometry().contains((at / ratio).toPoint()))
-                    continue;  // Qt hands this press to the window
-                // Qt can also hand the shape a press just beside it: it
-                // names a pixel outside, where the shape painted nothing.
-                const QPoint p = press(at.x(), at.y());
-                ASSERT_EQ(shape.rect().contains(p) && onOutline(p), dark)
-                    << "ratio " << ratio << ", widget at " << origin.x() << ", device column " << dx << " + "
-                    << within << " names " << p.x();
+                const QPointF at(d + within, middle + 0.5);
+                if (!s.reaches(shape, at))
+                    continue;
+                s.press(at);
+                ASSERT_EQ(onOutline(picked), dark) << "ratio " << s.ratio << ", widget at " << origin.x()
+                                                   << ", device column " << d << " + " << within << " names "
+                                                   << picked.x();
             }
         }
         EXPECT_GE(darkSeen, 2);  // both sides of the outline
@@ -191,23 +157,18 @@ int main(int argc, char* argv[])
 {
     ::testing::InitGoogleTest(&argc, argv);
     QTemporaryDir dir;
-    QString screens;
-    int x = 0;
+    QStringList screens;
     for (qreal ratio : kRatios) {
-        screens += QStringLiteral("%1{\"name\":\"r%2\",\"x\":%3,\"y\":0,\"width\":800,\"height\":600,"
-                                  "\"logicalDpi\":96,\"logicalBaseDpi\":96,\"dpr\":%4}")
-                       .arg(screens.isEmpty() ? "" : ",")
-                       .arg(x)
-                       .arg(x)
+        screens << QStringLiteral("{\"name\":\"r%1\",\"x\":%1,\"y\":0,\"width\":800,\"height\":600,"
+                                  "\"logicalDpi\":96,\"logicalBaseDpi\":96,\"dpr\":%2}")
+                       .arg(800 * screens.size())
                        .arg(ratio);
-        x += 800;
     }
-    const QString config = dir.filePath(QStringLiteral("screens.json"));
-    QFile file(config);
-    if (!file.open(QIODevice::WriteOnly) || file.write(("{\"screens\":[" + screens + "]}").toUtf8()) < 0)
+    QFile config(dir.filePath(QStringLiteral("screens.json")));
+    if (!config.open(QIODevice::WriteOnly) || config.write(("{\"screens\":[" + screens.join(',') + "]}").toUtf8()) < 0)
         return 2;
-    file.close();
-    ::setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit().constData(), 1);
+    config.close();
+    ::setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config.fileName()).toLocal8Bit().constData(), 1);
     clipora::Application app(argc, argv);
     clipora::setUpWindowFont(app);
     return RUN_ALL_TESTS();
