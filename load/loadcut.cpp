@@ -697,12 +697,39 @@ void Tloadcut::edgeybenter(int key)
 }
 
 // A spin step has already written the new number into the field.
+namespace {
+// The arrows of a size or far-edge field reach 0, which the field's apply
+// refuses: the field then shows the area's number again, so that no later
+// move of the whole area reads the 0 as the area's size.
+void showAreaIfRefused(EditField* field, int areaNumber)
+{
+    if (toIntLenient(field->text()) <= 0)
+        field->setText(intText(areaNumber));
+}
+}  // namespace
+
 void Tloadcut::UpDownxlClick() { edgexlon(); }
-void Tloadcut::UpDownXClick() { sizexon(); }
-void Tloadcut::UpDownxrClick() { edgexron(); }
+void Tloadcut::UpDownXClick()
+{
+    sizexon();
+    showAreaIfRefused(sizex, xr() - xl());
+}
+void Tloadcut::UpDownxrClick()
+{
+    edgexron();
+    showAreaIfRefused(edgexr, xr());
+}
 void Tloadcut::UpDownyuClick() { edgeyuon(); }
-void Tloadcut::UpDownYClick() { sizeyon(); }
-void Tloadcut::UpDownybClick() { edgeybon(); }
+void Tloadcut::UpDownYClick()
+{
+    sizeyon();
+    showAreaIfRefused(sizey, yb() - yu());
+}
+void Tloadcut::UpDownybClick()
+{
+    edgeybon();
+    showAreaIfRefused(edgeyb, yb());
+}
 
 // ---------------------------------------------------------------------------
 // Mouse selection is in mouse.cpp, edge buttons and rulers in rulers.cpp, cut and
