@@ -423,6 +423,11 @@ TEST_F(RandomUse, SequencesOnceFoundStayMended)
         "5.3965141293.1345183289.4199239411 1.4210772701.1161596408.2417955868",
         // Load, then the bottom edge's down arrow to 0.
         "7.70204100.896287492.2715231672 1.1085737325.3155768879.1112700490",
+        // An empty marker moved against the right border, then the right
+        // edge's arrow: the right edge went one past the picture.
+        "5.4146404473.1499393865.2558408429 12.1559994946.2227215162.600823170 "
+        "0.1580928980.286509251.1560388984 3.2013011966.1669490193.3937321611 "
+        "6.2723755581.1528315300.690181528 1.22995326.2636176621.3585861612",
     };
     for (const char* actions : found)
         expectHolds(parse(actions), actions);
