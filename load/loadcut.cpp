@@ -701,10 +701,20 @@ namespace {
 // The arrows of a size or far-edge field reach 0, which the field's apply
 // refuses: the field then shows the area's number again, so that no later
 // move of the whole area reads the 0 as the area's size.
-void showAreaIfRefused(EditField* field, int areaNumber)
+bool showAreaIfRefused(EditField* field, int areaNumber)
 {
-    if (toIntLenient(field->text()) <= 0)
-        field->setText(intText(areaNumber));
+    if (toIntLenient(field->text()) > 0)
+        return false;
+    field->setText(intText(areaNumber));
+    return true;
+}
+
+// A size shown again puts the thumb back at the middle of the area, as an
+// accepted size does (a thumb placed from a refused size may stand apart).
+void showSizeIfRefused(const CutAxis& axis)
+{
+    if (showAreaIfRefused(axis.sizeField(), axis.high() - axis.low()))
+        setThumbQuietly(axis.ruler(), axis.middle());
 }
 }  // namespace
 
@@ -712,7 +722,7 @@ void Tloadcut::UpDownxlClick() { edgexlon(); }
 void Tloadcut::UpDownXClick()
 {
     sizexon();
-    showAreaIfRefused(sizex, xr() - xl());
+    showSizeIfRefused(CutAxis::x(*this));
 }
 void Tloadcut::UpDownxrClick()
 {
@@ -723,7 +733,7 @@ void Tloadcut::UpDownyuClick() { edgeyuon(); }
 void Tloadcut::UpDownYClick()
 {
     sizeyon();
-    showAreaIfRefused(sizey, yb() - yu());
+    showSizeIfRefused(CutAxis::y(*this));
 }
 void Tloadcut::UpDownybClick()
 {

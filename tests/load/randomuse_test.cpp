@@ -428,6 +428,9 @@ TEST_F(RandomUse, SequencesOnceFoundStayMended)
         "5.4146404473.1499393865.2558408429 12.1559994946.2227215162.600823170 "
         "0.1580928980.286509251.1560388984 3.2013011966.1669490193.3937321611 "
         "6.2723755581.1528315300.690181528 1.22995326.2636176621.3585861612",
+        // "0" typed into "縦サイズ" and refused, a marker move that put the
+        // thumb at the upper edge from it, then the height's arrow.
+        "0.1514607553.3568709026.829323095 6.2478948615.957093697.1247224347 1.3644500372.282118383.2528707462",
     };
     for (const char* actions : found)
         expectHolds(parse(actions), actions);
