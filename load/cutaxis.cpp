@@ -34,6 +34,10 @@ std::optional<AppliedNumber> applyHighEdge(int typed, int low, int picSize)
         v = {picSize, true};
     if (v.value <= low)
         v = {low + 1, true};
+    // An empty area at the far border (a moved empty marker leaves one) has
+    // no pixel after its low edge: the high edge stays at the border.
+    if (v.value > picSize)
+        v = {picSize, picSize != typed};
     return v;
 }
 

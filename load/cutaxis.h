@@ -55,7 +55,7 @@ struct AppliedNumber {
 // the high edge it becomes the high edge - 1.
 std::optional<AppliedNumber> applyLowEdge(int typed, int high);
 // The high edge typed into its field: refused at 0 or below; kept within the
-// picture, then beyond the low edge.
+// picture, then beyond the low edge unless the low edge is the far border.
 std::optional<AppliedNumber> applyHighEdge(int typed, int low, int picSize);
 // The size typed into its field: refused at 0 or below; shortened so that
 // the high edge low + size stays within the picture (computed without

@@ -700,12 +700,49 @@ void Tloadcut::edgeybenter(int key)
 }
 
 // A spin step has already written the new number into the field.
+namespace {
+// The arrows of a size or far-edge field reach 0, which the field's apply
+// refuses: the field then shows the area's number again, so that no later
+// move of the whole area reads the 0 as the area's size.
+bool showAreaIfRefused(EditField* field, int areaNumber)
+{
+    if (toIntLenient(field->text()) > 0)
+        return false;
+    field->setText(intText(areaNumber));
+    return true;
+}
+
+// A size shown again puts the thumb back at the middle of the area, as an
+// accepted size does (a thumb placed from a refused size may stand apart).
+void showSizeIfRefused(const CutAxis& axis)
+{
+    if (showAreaIfRefused(axis.sizeField(), axis.high() - axis.low()))
+        setThumbQuietly(axis.ruler(), axis.middle());
+}
+}  // namespace
+
 void Tloadcut::UpDownxlClick() { edgexlon(); }
-void Tloadcut::UpDownXClick() { sizexon(); }
-void Tloadcut::UpDownxrClick() { edgexron(); }
+void Tloadcut::UpDownXClick()
+{
+    sizexon();
+    showSizeIfRefused(CutAxis::x(*this));
+}
+void Tloadcut::UpDownxrClick()
+{
+    edgexron();
+    showAreaIfRefused(edgexr, xr());
+}
 void Tloadcut::UpDownyuClick() { edgeyuon(); }
-void Tloadcut::UpDownYClick() { sizeyon(); }
-void Tloadcut::UpDownybClick() { edgeybon(); }
+void Tloadcut::UpDownYClick()
+{
+    sizeyon();
+    showSizeIfRefused(CutAxis::y(*this));
+}
+void Tloadcut::UpDownybClick()
+{
+    edgeybon();
+    showAreaIfRefused(edgeyb, yb());
+}
 
 // ---------------------------------------------------------------------------
 // Mouse selection is in mouse.cpp, edge buttons and rulers in rulers.cpp, cut and

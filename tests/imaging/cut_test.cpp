@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "imaging/cut.h"
 #include "imaging/errors.h"
@@ -78,4 +79,30 @@ TEST(Cut, EmptyAreasAreRefused)
     const Bitmap24 picture = test::randomBitmap(10, 10, 1);
     EXPECT_THROW(cutArea(picture, (CutArea {5, 5, 5, 9})), ImagingError);
     EXPECT_THROW(cutArea(picture, (CutArea {0, 3, 10, 3})), ImagingError);
+}
+
+// A partly covered pixel over white takes the nearest integer to the exact
+// blend (v * a + 255 * (255 - a)) / 255; 255 is odd, so there are no ties.
+// Every value and coverage, through both roads: flattening and cutting.
+TEST(Cut, PartlyCoveredPixelsOverWhiteRoundToTheNearestValue)
+{
+    Picture picture;
+    picture.pixels = test::makeBitmap(256, 256, [](int x, int) { return 0x010101u * static_cast<std::uint32_t>(x); });
+    picture.alpha.resize(256 * 256);
+    for (std::size_t i = 0; i < picture.alpha.size(); ++i)
+        picture.alpha[i] = static_cast<std::uint8_t>(i / 256);
+    const Bitmap24 flat = flattenPicture(picture);
+    const Bitmap24 cut = cutArea(picture, 256, 256, CutArea {0, 0, 256, 256});
+    int wrong = 0;
+    for (int a = 0; a < 256; ++a)
+        for (int v = 0; v < 256; ++v) {
+            const int exact255 = v * a + 255 * (255 - a);  // the blend times 255
+            for (const Bitmap24* b : {&flat, &cut}) {
+                const int got = b->pixel(v, a)[0];
+                if (std::abs(255 * got - exact255) > 127 && wrong++ < 5)
+                    ADD_FAILURE() << "value " << v << " coverage " << a << " gives " << got << " instead of "
+                                  << (exact255 + 127) / 255 << (b == &flat ? " (flattened)" : " (cut)");
+            }
+        }
+    EXPECT_EQ(wrong, 0);
 }
