@@ -24,6 +24,7 @@ started=$SECONDS
 phase() { printf '== check-release %s: %s (%d s so far) ==\n' "$release" "$1" $((SECONDS - started)); }
 
 target=$(mktemp -d "/var/tmp/clipora-$release.XXXXXX")
+chmod 755 "$target"  # it becomes the root folder: every user must reach into it
 mounts=()
 cleanup() {
   local status=$?
