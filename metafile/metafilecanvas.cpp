@@ -902,10 +902,29 @@ QPainterPath arcPath(QRectF box, QPointF start, QPointF end, bool counterClockwi
 
 }  // namespace
 
+// The direction holds on screen: a mirroring transform reverses it in logical space.
+bool Canvas::arcsCounterClockwise() const
+{
+    return (dc_.arcDirection == arcCounterClockwise) == (logicalToPixels().determinant() > 0);
+}
+
+// A line or curve that starts at the current position: joined to the open
+// path's figure while a path is being recorded, else drawn; either way the
+// current position moves to its end.
+void Canvas::traceFromPosition(const QPainterPath& logical, const QPointF& from)
+{
+    if (pathOpen_) {
+        continueFigure(from);
+        path_.connectPath(logicalToPixels().map(logical));
+    } else {
+        drawShape(logical, false, true);
+    }
+    dc_.position = logical.currentPosition();
+}
+
 void Canvas::arc(QRectF box, QPointF start, QPointF end)
 {
-    // The direction holds on screen: a mirroring transform reverses it in logical space.
-    const bool ccw = (dc_.arcDirection == arcCounterClockwise) == (logicalToPixels().determinant() > 0);
+    const bool ccw = arcsCounterClockwise();
     const QPainterPath path = arcPath(box, start, end, ccw, ArcKind::open);
     if (pathOpen_)
         addToPath(path);
@@ -915,27 +934,21 @@ void Canvas::arc(QRectF box, QPointF start, QPointF end)
 
 void Canvas::arcTo(QRectF box, QPointF start, QPointF end)
 {
-    const bool ccw = (dc_.arcDirection == arcCounterClockwise) == (logicalToPixels().determinant() > 0);
+    const bool ccw = arcsCounterClockwise();
     const QPointF from = dc_.position;
     const QPainterPath path = arcPath(box, start, end, ccw, ArcKind::open, &from);
-    if (pathOpen_) {
-        continueFigure(from);
-        path_.connectPath(logicalToPixels().map(path));
-    } else {
-        drawShape(path, false, true);
-    }
-    dc_.position = path.currentPosition();
+    traceFromPosition(path, from);
 }
 
 void Canvas::chord(QRectF box, QPointF start, QPointF end)
 {
-    const bool ccw = (dc_.arcDirection == arcCounterClockwise) == (logicalToPixels().determinant() > 0);
+    const bool ccw = arcsCounterClockwise();
     drawShape(arcPath(box, start, end, ccw, ArcKind::chord), true, true);
 }
 
 void Canvas::pie(QRectF box, QPointF start, QPointF end)
 {
-    const bool ccw = (dc_.arcDirection == arcCounterClockwise) == (logicalToPixels().determinant() > 0);
+    const bool ccw = arcsCounterClockwise();
     drawShape(arcPath(box, start, end, ccw, ArcKind::pie), true, true);
 }
 
@@ -951,13 +964,7 @@ void Canvas::angleArc(QPointF centre, double radius, double startDegrees, double
     QPainterPath path(from);
     path.lineTo(ellipsePoint(box, startAngle));
     path.arcTo(box, startAngle, sweep);
-    if (pathOpen_) {
-        continueFigure(from);
-        path_.connectPath(logicalToPixels().map(path));
-    } else {
-        drawShape(path, false, true);
-    }
-    dc_.position = path.currentPosition();
+    traceFromPosition(path, from);
 }
 
 void Canvas::setPixel(QPointF p, const QColor& colour)

@@ -272,6 +272,8 @@ private:
     void strokePixels(const QPainterPath& pixels);
     void addToPath(const QPainterPath& logical);
     void continueFigure(const QPointF& logicalFrom);
+    bool arcsCounterClockwise() const;
+    void traceFromPosition(const QPainterPath& logical, const QPointF& from);
     QBrush qtBrush(const Brush& brush) const;
     QPen qtPen(double pixelWidth) const;
     double penPixelWidth() const;
