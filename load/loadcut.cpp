@@ -29,6 +29,7 @@
 #include "toolkit/dialogs.h"
 #include "toolkit/editfield.h"
 #include "toolkit/focus.h"
+#include "toolkit/handlers.h"
 #include "toolkit/imagecontrol.h"
 #include "toolkit/inputstate.h"
 #include "reader/picturereader.h"
@@ -279,12 +280,12 @@ void Tloadcut::buildMenu()
 
 void Tloadcut::bindEvents()
 {
-    connect(client, &ClientArea::clicked, this, &Tloadcut::outfocus);
-    connect(client, &ClientArea::resized, this, &Tloadcut::FormResize);
+    connect(client, &ClientArea::clicked, this, guarded(this, &Tloadcut::outfocus));
+    connect(client, &ClientArea::resized, this, guarded(this, &Tloadcut::FormResize));
 
-    connect(Loadpic, &QPushButton::clicked, this, [this] { selectload(Loadpic); });
-    connect(resizeon, &QPushButton::clicked, this, &Tloadcut::resizeonClick);
-    connect(savepic, &QPushButton::clicked, this, [this] { savepicClick(savepic); });
+    connect(Loadpic, &QPushButton::clicked, this, guarded([this] { selectload(Loadpic); }));
+    connect(resizeon, &QPushButton::clicked, this, guarded(this, &Tloadcut::resizeonClick));
+    connect(savepic, &QPushButton::clicked, this, guarded([this] { savepicClick(savepic); }));
 
     // Each field is applied when the focus leaves it, on Enter, and after
     // each step of its spin buttons.
@@ -304,77 +305,78 @@ void Tloadcut::bindEvents()
         {edgeyb, UpDownyb, &Tloadcut::edgeybon, &Tloadcut::edgeybenter, &Tloadcut::UpDownybClick},
     };
     for (const FieldBinding& b : fields) {
-        connect(b.field, &EditField::entered, this, [this, field = b.field] { enteredControl_ = field; });
-        connect(b.field, &EditField::exited, this, [this, field = b.field, apply = b.apply] {
+        connect(b.field, &EditField::entered, this, guarded([this, field = b.field] { enteredControl_ = field; }));
+        connect(b.field, &EditField::exited, this, guarded([this, field = b.field, apply = b.apply] {
             if (leaving(field))
                 (this->*apply)();
-        });
-        connect(b.field, &EditField::keyDown, this, [this, enter = b.enter](int key) { (this->*enter)(key); });
-        connect(b.spin, &SpinButtons::clicked, this, b.spinClick);
+        }));
+        connect(b.field, &EditField::keyDown, this,
+                guarded([this, enter = b.enter](int key) { (this->*enter)(key); }));
+        connect(b.spin, &SpinButtons::clicked, this, guarded(this, b.spinClick));
     }
 
-    connect(XL, &SpeedButton::clicked, this, &Tloadcut::XLRClick);
-    connect(XR, &SpeedButton::clicked, this, &Tloadcut::XLRClick);
-    connect(XL, &SpeedButton::mouseDown, this, &Tloadcut::XLRMouseDown);
-    connect(XR, &SpeedButton::mouseDown, this, &Tloadcut::XLRMouseDown);
-    connect(YU, &SpeedButton::clicked, this, &Tloadcut::YUBClick);
-    connect(YB, &SpeedButton::clicked, this, &Tloadcut::YUBClick);
-    connect(YU, &SpeedButton::mouseDown, this, &Tloadcut::YUBMouseDown);
-    connect(YB, &SpeedButton::mouseDown, this, &Tloadcut::YUBMouseDown);
+    connect(XL, &SpeedButton::clicked, this, guarded(this, &Tloadcut::XLRClick));
+    connect(XR, &SpeedButton::clicked, this, guarded(this, &Tloadcut::XLRClick));
+    connect(XL, &SpeedButton::mouseDown, this, guarded(this, &Tloadcut::XLRMouseDown));
+    connect(XR, &SpeedButton::mouseDown, this, guarded(this, &Tloadcut::XLRMouseDown));
+    connect(YU, &SpeedButton::clicked, this, guarded(this, &Tloadcut::YUBClick));
+    connect(YB, &SpeedButton::clicked, this, guarded(this, &Tloadcut::YUBClick));
+    connect(YU, &SpeedButton::mouseDown, this, guarded(this, &Tloadcut::YUBMouseDown));
+    connect(YB, &SpeedButton::mouseDown, this, guarded(this, &Tloadcut::YUBMouseDown));
 
-    connect(view, &ScrollBox::canResize, this, &Tloadcut::viewCanResize);
-    connect(view, &ScrollBox::clicked, this, &Tloadcut::outfocus);
-    connect(view->horizontalScrollBar(), &QScrollBar::valueChanged, this, &Tloadcut::viewScrolled);
-    connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, &Tloadcut::viewScrolled);
+    connect(view, &ScrollBox::canResize, this, guarded(this, &Tloadcut::viewCanResize));
+    connect(view, &ScrollBox::clicked, this, guarded(this, &Tloadcut::outfocus));
+    connect(view->horizontalScrollBar(), &QScrollBar::valueChanged, this, guarded(this, &Tloadcut::viewScrolled));
+    connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, guarded(this, &Tloadcut::viewScrolled));
 
-    connect(mainimage, &ImageControl::mouseDown, this, &Tloadcut::mainimageMouseDown);
-    connect(mainimage, &ImageControl::mouseMove, this, &Tloadcut::mainimageMouseMove);
-    connect(mainimage, &ImageControl::mouseUp, this, &Tloadcut::mainimageMouseUp);
+    connect(mainimage, &ImageControl::mouseDown, this, guarded(this, &Tloadcut::mainimageMouseDown));
+    connect(mainimage, &ImageControl::mouseMove, this, guarded(this, &Tloadcut::mainimageMouseMove));
+    connect(mainimage, &ImageControl::mouseUp, this, guarded(this, &Tloadcut::mainimageMouseUp));
     for (ShapeRect* shape : {shot, beam}) {
         connect(shape, &ShapeRect::mouseDown, this,
-                [this, shape](const QPoint& pos, Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
+                guarded([this, shape](const QPoint& pos, Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
                     shotMouseDown(shape, pos, button, modifiers);
-                });
+                }));
         connect(shape, &ShapeRect::mouseMove, this,
-                [this, shape](const QPoint& pos, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
+                guarded([this, shape](const QPoint& pos, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
                     shotMouseMove(shape, pos, buttons, modifiers);
-                });
+                }));
         connect(shape, &ShapeRect::mouseUp, this,
-                [this, shape](const QPoint& pos, Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
+                guarded([this, shape](const QPoint& pos, Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
                     shotMouseUp(shape, pos, button, modifiers);
-                });
+                }));
     }
 
-    connect(areax, &TrackBar::changed, this, &Tloadcut::areaxtick);
-    connect(areax, &TrackBar::entered, this, [this] {
+    connect(areax, &TrackBar::changed, this, guarded(this, &Tloadcut::areaxtick));
+    connect(areax, &TrackBar::entered, this, guarded([this] {
         enteredControl_ = areax;
         areaxEnter();
-    });
-    connect(areax, &TrackBar::exited, this, [this] {
+    }));
+    connect(areax, &TrackBar::exited, this, guarded([this] {
         if (leaving(areax))
             areaxExit();
-    });
-    connect(areay, &TrackBar::changed, this, &Tloadcut::areaytick);
-    connect(areay, &TrackBar::entered, this, [this] {
+    }));
+    connect(areay, &TrackBar::changed, this, guarded(this, &Tloadcut::areaytick));
+    connect(areay, &TrackBar::entered, this, guarded([this] {
         enteredControl_ = areay;
         areayEnter();
-    });
-    connect(areay, &TrackBar::exited, this, [this] {
+    }));
+    connect(areay, &TrackBar::exited, this, guarded([this] {
         if (leaving(areay))
             areayExit();
-    });
+    }));
 
-    connect(loadmenu, &QAction::triggered, this, [this] { selectload(loadmenu); });
-    connect(reloadmenu, &QAction::triggered, this, [this] { selectload(reloadmenu); });
-    connect(cutsavemenu, &QAction::triggered, this, [this] { savepicClick(cutsavemenu); });
-    connect(resizemenu, &QAction::triggered, this, &Tloadcut::resizeonClick);
-    connect(cutmenu, &QAction::triggered, this, [this] { savepicClick(cutmenu); });
-    connect(Pastemenu, &QAction::triggered, this, &Tloadcut::PastemenuClick);
-    connect(Copymenu, &QAction::triggered, this, &Tloadcut::CopymenuClick);
-    connect(Hflip, &QAction::triggered, this, &Tloadcut::HflipClick);
-    connect(Vflip, &QAction::triggered, this, &Tloadcut::VflipClick);
-    connect(resetmenu, &QAction::triggered, this, &Tloadcut::resetClick);
-    connect(Helpmenu, &QAction::triggered, this, &Tloadcut::verClick);
+    connect(loadmenu, &QAction::triggered, this, guarded([this] { selectload(loadmenu); }));
+    connect(reloadmenu, &QAction::triggered, this, guarded([this] { selectload(reloadmenu); }));
+    connect(cutsavemenu, &QAction::triggered, this, guarded([this] { savepicClick(cutsavemenu); }));
+    connect(resizemenu, &QAction::triggered, this, guarded(this, &Tloadcut::resizeonClick));
+    connect(cutmenu, &QAction::triggered, this, guarded([this] { savepicClick(cutmenu); }));
+    connect(Pastemenu, &QAction::triggered, this, guarded(this, &Tloadcut::PastemenuClick));
+    connect(Copymenu, &QAction::triggered, this, guarded(this, &Tloadcut::CopymenuClick));
+    connect(Hflip, &QAction::triggered, this, guarded(this, &Tloadcut::HflipClick));
+    connect(Vflip, &QAction::triggered, this, guarded(this, &Tloadcut::VflipClick));
+    connect(resetmenu, &QAction::triggered, this, guarded(this, &Tloadcut::resetClick));
+    connect(Helpmenu, &QAction::triggered, this, guarded(this, &Tloadcut::verClick));
 }
 
 void Tloadcut::arrangeTabOrder()
@@ -410,7 +412,7 @@ void Tloadcut::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (!created_ && !event->spontaneous()) {
         created_ = true;
-        creation();
+        runHandler([this] { creation(); });
     }
 }
 
@@ -532,7 +534,7 @@ void Tloadcut::dragMoveEvent(QDragMoveEvent* event)
 void Tloadcut::dropEvent(QDropEvent* event)
 {
     if (acceptAsCopy(event))
-        dropfile(*event->mimeData());
+        runHandler([this, event] { dropfile(*event->mimeData()); });
 }
 
 void Tloadcut::dropfile(const QMimeData& data)
@@ -575,14 +577,17 @@ void Tloadcut::loaded()
     }
 
     // Lowering a ruler's maximum below its thumb moves the thumb, and its
-    // change handling runs right here, before the spin ranges follow.
+    // change handling runs right here, before the spin ranges follow. An
+    // error there (a size field holding refused text) is shown, and the load
+    // still finishes: stopping here would leave the new picture with the old
+    // area and ranges.
     areax->resize(picwidth + 26, areax->height());
-    areax->setMaximum(picwidth);
+    runAsOwnEvent([this] { areax->setMaximum(picwidth); });
     UpDownX->setMaximum(picwidth);
     UpDownxl->setMaximum(picwidth - 1);
     UpDownxr->setMaximum(picwidth);
     areay->resize(areay->width(), picheight + 26);
-    areay->setMaximum(picheight);
+    runAsOwnEvent([this] { areay->setMaximum(picheight); });
     UpDownY->setMaximum(picheight);
     UpDownyu->setMaximum(picheight - 1);
     UpDownyb->setMaximum(picheight);

@@ -17,6 +17,7 @@
 #include "load/cutaxis.h"
 #include "toolkit/conversions.h"
 #include "toolkit/editfield.h"
+#include "toolkit/focus.h"
 #include "toolkit/imagecontrol.h"
 #include "toolkit/scrollbox.h"
 #include "toolkit/shaperect.h"
@@ -132,7 +133,7 @@ void rulerExit(Tloadcut& w, const CutAxis& axis)
 void edgeButtonPressed(const CutAxis& axis)
 {
     if (axis.ruler()->hasFocus())
-        axis.sizeSpin()->setFocus();
+        moveFocus(axis.sizeSpin());
 }
 
 // An edge button of the axis was clicked and is down: the thumb goes to that
@@ -165,7 +166,7 @@ void edgeButtonClicked(Tloadcut& w, const CutAxis& axis)
     }
 
     ruler->setTickMarks(TrackBar::TickMarks::BottomRight);
-    ruler->setFocus();
+    moveFocus(ruler);
 
     // The thumb's place in the view's content, from its place on screen and
     // the current scroll position, less half the view.

@@ -5,6 +5,7 @@
 #include <QShortcutEvent>
 
 #include "errorbox.h"
+#include "handlers.h"
 
 namespace clipora {
 
@@ -62,6 +63,9 @@ bool Application::notify(QObject* receiver, QEvent* event)
     bool result = true;
     try {
         result = QApplication::notify(receiver, event);
+    } catch (const EventEnded&) {
+        current = outer;
+        return true;
     } catch (...) {
         current = outer;
         reportException(std::current_exception());

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 
 #include "focus.h"
+#include "handlers.h"
 
 namespace clipora {
 
@@ -17,6 +18,12 @@ EditField::EditField(QWidget* parent) : QLineEdit(parent)
 EditField::EditField(const QString& text, QWidget* parent) : QLineEdit(text, parent)
 {
     setAcceptDrops(false);
+}
+
+void EditField::setText(const QString& text)
+{
+    QLineEdit::setText(text);
+    endEventIfEnded();
 }
 
 bool EditField::event(QEvent* event)

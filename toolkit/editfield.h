@@ -18,6 +18,10 @@ public:
     explicit EditField(QWidget* parent = nullptr);
     explicit EditField(const QString& text, QWidget* parent = nullptr);
 
+    // QLineEdit::setText; an error in a handler of the text's change ends
+    // the caller's event too (handlers.h).
+    void setText(const QString& text);
+
     // True for the keys that stand for Enter (Return and the keypad's Enter).
     static bool isEnterKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
 

@@ -68,15 +68,4 @@ void reportException(const std::exception_ptr& error)
     showErrorBox(exceptionText(error));
 }
 
-bool runGuarded(const std::function<void()>& work)
-{
-    try {
-        work();
-        return true;
-    } catch (...) {
-        reportException(std::current_exception());
-        return false;
-    }
-}
-
 }  // namespace clipora

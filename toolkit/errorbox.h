@@ -12,14 +12,11 @@
 // gets a ".", while one ending in '.', ' ', '!', ')', '-' or a control
 // character does not.
 //
-// Errors escaping handlers: clipora::Application::notify() catches every
-// exception thrown while an event is delivered (by the handler of that event
-// or by anything it calls, signals and slots included) and passes it to
-// reportException(), which shows the box; the event ends there, what the
-// handler changed before the throw stays, and the event loop goes on. The
-// catch is at the innermost event delivery: an exception in a focus-out
-// handler that runs inside a setFocus() call of an outer handler ends the
-// focus-out handler only.
+// Errors in handlers: the program's handlers run inside runHandler()
+// (handlers.h), which catches what they throw and shows it here; an error
+// ends the event it happened in, nested handlers included, and what changed
+// before it stays. clipora::Application::notify() is the last net for
+// anything thrown by code that is not such a handler.
 //
 // Tests: setErrorBoxHook() makes the toolkit hand each box to a function
 // instead of showing it, so no person is needed.
@@ -56,12 +53,8 @@ ErrorBoxHook setErrorBoxHook(ErrorBoxHook hook);
 // a fixed text for running out of memory and for anything else.
 QString exceptionText(const std::exception_ptr& error);
 
-// Shows the box for an exception caught at an event's end.
+// Shows the box for an exception caught at a handler's end.
 void reportException(const std::exception_ptr& error);
 
-// Runs `work`, reporting any exception it throws instead of letting it
-// escape; true when it finished without one. For code that runs outside
-// event delivery (Application::notify covers everything inside it).
-bool runGuarded(const std::function<void()>& work);
 
 }  // namespace clipora

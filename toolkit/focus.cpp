@@ -1,5 +1,7 @@
 #include "focus.h"
 
+#include "handlers.h"
+
 #include <QApplication>
 #include <QFocusEvent>
 #include <QPointer>
@@ -37,6 +39,13 @@ void clearActiveControl(QWidget* window)
         QFocusEvent out(QEvent::FocusOut, Qt::OtherFocusReason);
         QCoreApplication::sendEvent(control, &out);
     }
+    endEventIfEnded();
+}
+
+void moveFocus(QWidget* control)
+{
+    control->setFocus(Qt::OtherFocusReason);
+    endEventIfEnded();
 }
 
 }  // namespace clipora

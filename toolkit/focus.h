@@ -24,6 +24,12 @@ bool isRealFocusChange(Qt::FocusReason reason);
 // active window (then Qt itself would send nothing): the window's remembered
 // focus control is told it lost the focus. Does nothing when no control of
 // the window has the focus (a nested call from an exit handler included).
+// An error in that exit handler ends the caller's event too (handlers.h).
 void clearActiveControl(QWidget* window);
+
+// Gives `control` the keyboard focus (reason Other), as a handler of the
+// program does: the control that had it leaves inside this call, and an
+// error in its exit handler ends the caller's event too (handlers.h).
+void moveFocus(QWidget* control);
 
 }  // namespace clipora

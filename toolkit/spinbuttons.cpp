@@ -12,6 +12,7 @@
 #include "accessible.h"
 #include "conversions.h"
 #include "editfield.h"
+#include "handlers.h"
 
 namespace clipora {
 
@@ -60,6 +61,7 @@ void SpinButtons::step(Arrow arrow)
     QAccessibleValueChangeEvent changed(this, position_);
     QAccessible::updateAccessibility(&changed);
     emit clicked(arrow);
+    endEventIfEnded();
 }
 
 QRect SpinButtons::arrowRect(Arrow arrow) const
@@ -115,13 +117,10 @@ void SpinButtons::mousePressEvent(QMouseEvent* event)
         if (arrowRect(arrow).contains(pos)) {
             pressedArrow_ = static_cast<int>(arrow);
             update();
-            try {
-                step(arrow);
-            } catch (...) {
+            if (!runHandler([&] { step(arrow); })) {
                 // The error box takes the release: do not stay drawn pressed.
                 pressedArrow_ = -1;
                 update();
-                throw;
             }
             return;
         }
@@ -142,11 +141,11 @@ void SpinButtons::keyPressEvent(QKeyEvent* event)
     switch (event->key()) {
     case Qt::Key_Up:
     case Qt::Key_Right:
-        step(Arrow::Next);
+        runHandler([&] { step(Arrow::Next); });
         break;
     case Qt::Key_Down:
     case Qt::Key_Left:
-        step(Arrow::Previous);
+        runHandler([&] { step(Arrow::Previous); });
         break;
     default:
         QWidget::keyPressEvent(event);

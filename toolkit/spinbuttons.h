@@ -13,6 +13,8 @@
 //   3. clamps the result to minimum..maximum (no wrapping);
 //   4. stores it as the position and writes it into the field as decimal;
 //   5. emits clicked(arrow).
+// An error in a handler of the field's text or of clicked() ends the step
+// (and the event that made it: handlers.h).
 // Each press steps once (no auto-repeat). The step happens even at a limit:
 // the number is then written back unchanged and clicked() still follows.
 //

@@ -13,6 +13,7 @@
 #include <cmath>
 
 #include "focus.h"
+#include "handlers.h"
 #include "pointerpixel.h"
 
 namespace clipora {
@@ -31,6 +32,30 @@ TrackBar::TrackBar(Qt::Orientation orientation, QWidget* parent) : QAbstractSlid
     setSingleStep(1);
     setPageStep(1);
     connect(this, &QAbstractSlider::valueChanged, this, &TrackBar::changed);
+}
+
+void TrackBar::setPosition(int position)
+{
+    setValue(position);
+    endEventIfEnded();
+}
+
+void TrackBar::setMinimum(int minimum)
+{
+    QAbstractSlider::setMinimum(minimum);
+    endEventIfEnded();
+}
+
+void TrackBar::setMaximum(int maximum)
+{
+    QAbstractSlider::setMaximum(maximum);
+    endEventIfEnded();
+}
+
+void TrackBar::setRange(int minimum, int maximum)
+{
+    QAbstractSlider::setRange(minimum, maximum);
+    endEventIfEnded();
 }
 
 void TrackBar::setSelStart(int start)

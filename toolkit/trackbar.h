@@ -51,8 +51,13 @@ public:
     explicit TrackBar(Qt::Orientation orientation, QWidget* parent = nullptr);
 
     // The thumb position (QAbstractSlider's value under the program's name).
+    // The assignments below are QAbstractSlider's; an error in the change
+    // handler they run ends the caller's event too (handlers.h).
     int position() const { return value(); }
-    void setPosition(int position) { setValue(position); }
+    void setPosition(int position);
+    void setMinimum(int minimum);
+    void setMaximum(int maximum);
+    void setRange(int minimum, int maximum);
 
     int selStart() const { return selStart_; }
     int selEnd() const { return selEnd_; }

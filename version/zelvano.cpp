@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "toolkit/controlfactory.h"
+#include "toolkit/handlers.h"
 
 using namespace clipora;
 
@@ -115,7 +116,7 @@ Tzelvano::Tzelvano(QWidget* parent) : QWidget(parent, Qt::Tool)
     blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
     Label3->setPalette(blue);
     Label3->setCursor(Qt::PointingHandCursor);
-    connect(Label3, &TClickLabel::clicked, this, &Tzelvano::Label3Click);
+    connect(Label3, &TClickLabel::clicked, this, guarded(this, &Tzelvano::Label3Click));
 
     Image1 = new QLabel(this);
     Image1->setObjectName("Image1");

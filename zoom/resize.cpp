@@ -21,7 +21,8 @@
 #include "toolkit/controlfactory.h"
 #include "toolkit/conversions.h"
 #include "toolkit/editfield.h"
-#include "toolkit/errorbox.h"
+#include "toolkit/focus.h"
+#include "toolkit/handlers.h"
 #include "toolkit/messagebox.h"
 #include "toolkit/speedbutton.h"
 #include "toolkit/spinbuttons.h"
@@ -187,29 +188,29 @@ void Tresize::buildControls()
 
 void Tresize::bindEvents()
 {
-    connect(goresize, &QPushButton::clicked, this, &Tresize::goresizeClick);
-    connect(okey, &QPushButton::clicked, this, &Tresize::okeyClick);
-    connect(cancel, &QPushButton::clicked, this, &Tresize::cancelClick);
-    connect(colorset, &QPushButton::clicked, this, &Tresize::colorsetClick);
+    connect(goresize, &QPushButton::clicked, this, guarded(this, &Tresize::goresizeClick));
+    connect(okey, &QPushButton::clicked, this, guarded(this, &Tresize::okeyClick));
+    connect(cancel, &QPushButton::clicked, this, guarded(this, &Tresize::cancelClick));
+    connect(colorset, &QPushButton::clicked, this, guarded(this, &Tresize::colorsetClick));
     // A user's click; where the program changes the state it runs the
     // handler itself.
-    connect(ratiokeep, &QCheckBox::clicked, this, &Tresize::ratiokeepClick);
-    connect(intrans, &QCheckBox::clicked, this, &Tresize::intransClick);
+    connect(ratiokeep, &QCheckBox::clicked, this, guarded(this, &Tresize::ratiokeepClick));
+    connect(intrans, &QCheckBox::clicked, this, guarded(this, &Tresize::intransClick));
 
-    connect(newsizex, &EditField::exited, this, &Tresize::newsizexExit);
-    connect(newsizex, &EditField::keyDown, this, &Tresize::newsizexenter);
-    connect(UpDownX, &SpinButtons::clicked, this, &Tresize::UpDownXClick);
-    connect(newsizey, &EditField::exited, this, &Tresize::newsizeyExit);
-    connect(newsizey, &EditField::keyDown, this, &Tresize::newsizeyenter);
-    connect(UpDownY, &SpinButtons::clicked, this, &Tresize::UpDownYClick);
+    connect(newsizex, &EditField::exited, this, guarded(this, &Tresize::newsizexExit));
+    connect(newsizex, &EditField::keyDown, this, guarded(this, &Tresize::newsizexenter));
+    connect(UpDownX, &SpinButtons::clicked, this, guarded(this, &Tresize::UpDownXClick));
+    connect(newsizey, &EditField::exited, this, guarded(this, &Tresize::newsizeyExit));
+    connect(newsizey, &EditField::keyDown, this, guarded(this, &Tresize::newsizeyenter));
+    connect(UpDownY, &SpinButtons::clicked, this, guarded(this, &Tresize::UpDownYClick));
 
     for (EditField* field : {degree, degreesub}) {
         // Runs on every change of the text, inside the field's own handling
-        // of the key or of the program's assignment: a failure is shown here,
-        // and the field finishes its change.
-        connect(field, &EditField::textChanged, this, [this] { runGuarded([this] { degreeChange(); }); });
-        connect(field, &EditField::exited, this, &Tresize::degreeExit);
-        connect(field, &EditField::keyDown, this, &Tresize::degreeKeyDown);
+        // of the key or of the program's assignment: the field finishes its
+        // change whatever happens here.
+        connect(field, &EditField::textChanged, this, guarded(this, &Tresize::degreeChange));
+        connect(field, &EditField::exited, this, guarded(this, &Tresize::degreeExit));
+        connect(field, &EditField::keyDown, this, guarded(this, &Tresize::degreeKeyDown));
     }
 }
 
@@ -259,14 +260,14 @@ void Tresize::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (!event->spontaneous())
-        called();
+        runHandler([this] { called(); });
 }
 
 void Tresize::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
     if (!event->spontaneous())
-        FormHide();
+        runHandler([this] { FormHide(); });
 }
 
 void Tresize::called()
@@ -336,12 +337,12 @@ void Tresize::mouseReleaseEvent(QMouseEvent* event)
     backgroundPressed_ = false;
     const QPoint at = event->position().toPoint();
     if (rect().contains(at) && !childAt(at))
-        FormClick();
+        runHandler([this] { FormClick(); });
 }
 
 void Tresize::FormClick()
 {
-    goresize->setFocus();
+    moveFocus(goresize);
 }
 
 // ---------------------------------------------------------------------------
@@ -471,7 +472,7 @@ void Tresize::newsizexenter(int key)
     if (!ratiokeep->isChecked() || !EditField::isEnterKey(key))
         return;
     keepRatioFromX();
-    UpDownX->setFocus();
+    moveFocus(UpDownX);
 }
 
 void Tresize::newsizexExit()
@@ -497,7 +498,7 @@ void Tresize::newsizeyenter(int key)
     if (!ratiokeep->isChecked() || !EditField::isEnterKey(key))
         return;
     keepRatioFromY();
-    UpDownY->setFocus();
+    moveFocus(UpDownY);
 }
 
 void Tresize::newsizeyExit()

@@ -30,6 +30,7 @@
 #include "imaging/errors.h"
 #include "toolkit/clipboard.h"
 #include "toolkit/conversions.h"
+#include "toolkit/handlers.h"
 #include "toolkit/spinbuttons.h"
 
 namespace clipora::test {
@@ -106,7 +107,6 @@ public:
         showActive(*w);
         errors.texts.clear();
         typed.fill(QString());
-        halfLoaded = false;
         conversionStopped = false;
         DialogScript answers([this](const DialogRequest&) {
             return nextFile.isEmpty() ? DialogAnswer::cancel() : DialogAnswer::choose(nextFile);
@@ -114,8 +114,6 @@ public:
         perform({Load, 1, 5, 30000});  // the window always starts with a picture
         for (std::size_t i = 0; i < actions.size(); ++i) {
             perform(actions[i]);
-            if (halfLoaded)
-                return {};
             if (const std::string broken = check(); !broken.empty())
                 return "after action " + std::to_string(i + 1) + " (" + format({actions[i]}) + "): " + broken;
         }
@@ -192,6 +190,11 @@ private:
             SpinButtons* const spins[] = {w->UpDownxl, w->UpDownX, w->UpDownxr, w->UpDownyu, w->UpDownY, w->UpDownyb};
             SpinButtons* spin = spins[x.a % 6];
             click(spin, spin->arrowRect(x.b % 2 ? SpinButtons::Arrow::Next : SpinButtons::Arrow::Previous).center());
+            // The step writes its field before the click's handling; an error
+            // in that handling (another field's refused text leaving) ends
+            // it there, and the field keeps the stepped number.
+            if (!errors.texts.isEmpty())
+                typed[x.a % 6] = spin->field()->text();
             break;
         }
         case RulerKey: {
@@ -279,17 +282,13 @@ private:
         activate(*w);
     }
 
-    // Two faults of the loads, reported and passed over with Esc (and
-    // counted) only while they happen, so that the run goes on:
-    // - without the automatic reset, a picture that ends before the area's
-    //   far edge is trimmed through the far-edge field's apply, which fails
-    //   when the picture also ends before the low edge (the far edge stays
-    //   beyond the picture) or when that field holds refused text (size
-    //   field, thumb and marker keep the old area);
-    // - with a ruler holding the focus and refused text in its size field,
-    //   the ruler's maximum lowered by the load moves the thumb, whose
-    //   handling stops at the conversion error, and the load ends there
-    //   with the old area on the new picture.
+    // A fault of the loads, reported and passed over with Esc (and counted)
+    // only while it happens, so that the run goes on: without the automatic
+    // reset, a picture that ends before the area's far edge is trimmed
+    // through the far-edge field's apply, which fails when the picture also
+    // ends before the low edge (the far edge stays beyond the picture) or
+    // when that field holds refused text (size field, thumb and marker keep
+    // the old area).
     void passOverKnownLoadFaults(const Area& before)
     {
         activate(*w);
@@ -298,11 +297,7 @@ private:
         const bool trimmed = before.xr > w->picwidth || before.yb > w->picheight;
         if (!w->autoreset->isChecked() && trimmed)
             ++stats.knownTrimFaults;
-        else if (errors.texts.filter(QStringLiteral("は整数ではありません")).size()) {
-            ++stats.knownNestedErrorFaults;
-            halfLoaded = true;  // rulers and spin ranges of the old picture: the run ends
-            return;
-        } else
+        else
             return;
         QTest::keyClick(w, Qt::Key_Escape);
     }
@@ -347,6 +342,10 @@ private:
             if (!isOwnMessage(t))
                 broken << "foreign error box \"" << t.toStdString() << "\"; ";
         errors.texts.clear();
+        if (handlersAfterError() != afterErrorSeen) {
+            afterErrorSeen = handlersAfterError();
+            broken << "a handler went on after an error had ended its event; ";
+        }
         if (w->picwidth == 0)  // no picture yet: the window description's area
             return broken.str();
         stats.areaChanges += !(area() == stats.last);
@@ -400,11 +399,11 @@ private:
 
     std::array<QString, 6> typed;  // refused text a field may still show
     QString nextFile;              // what the open dialog answers; empty: cancel
-    bool halfLoaded = false;       // a load stopped half-way (see passOverKnownLoadFaults)
     bool conversionStopped = false;  // a handling stopped at "… は整数ではありません"
+    int afterErrorSeen = handlersAfterError();
 public:
     struct {
-        long actions = 0, boxes = 0, areaChanges = 0, knownTrimFaults = 0, knownNestedErrorFaults = 0;
+        long actions = 0, boxes = 0, areaChanges = 0, knownTrimFaults = 0;
         Area last {};
     } stats;
 };
@@ -432,6 +431,10 @@ TEST_F(RandomUse, SequencesOnceFoundStayMended)
         // "0" typed into "縦サイズ" and refused, a marker move that put the
         // thumb at the upper edge from it, then the height's arrow.
         "0.1514607553.3568709026.829323095 6.2478948615.957093697.1247224347 1.3644500372.282118383.2528707462",
+        // "abc" in a size field, the ruler focused, a paste of a smaller
+        // picture: the thumb moved by the lowered maximum fails to read the
+        // size, and the paste stopped there with the old area and ranges.
+        "0.4033523166.850839392.3343156310 3.3715233664.3842306364.3561158865 8.254447594.3771593337.2879896008",
     };
     for (const char* actions : found)
         expectHolds(parse(actions), actions);
@@ -450,8 +453,7 @@ TEST_F(RandomUse, AnySequenceOfActionsKeepsTheAreaInsideThePictureAndShown)
     for (unsigned seed = first; seed < first + count; ++seed)
         expectHolds(generate(seed, actions), "seed " + std::to_string(seed));
     std::printf("%ld actions (shrinking included), %ld error boxes, %ld area changes; known faults passed over: "
-                "trim %ld, nested error %ld\n", stats.actions, stats.boxes, stats.areaChanges, stats.knownTrimFaults,
-                stats.knownNestedErrorFaults);
+                "trim %ld\n", stats.actions, stats.boxes, stats.areaChanges, stats.knownTrimFaults);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QEventLoop>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -8,7 +9,10 @@
 #include "toolkit/conversions.h"
 #include "toolkit/editfield.h"
 #include "toolkit/errorbox.h"
+#include "toolkit/focus.h"
+#include "toolkit/handlers.h"
 #include "toolkit/inputstate.h"
+#include "toolkit/spinbuttons.h"
 #include "toolkit/trackbar.h"
 
 using namespace clipora;
@@ -82,17 +86,17 @@ TEST(ErrorBox, ExceptionTextsForEveryKindOfError)
     EXPECT_EQ(exceptionText(std::make_exception_ptr(42)), QStringLiteral("不明なエラーが発生しました"));
 }
 
-TEST(ErrorBox, ErrorEscapingAHandlerIsShownAndTheEventLoopGoesOn)
+TEST(ErrorBox, ErrorInAHandlerIsShownAndTheEventLoopGoesOn)
 {
     test::ErrorBoxRecorder boxes;
     QWidget window;
     QPushButton button(QStringLiteral("go"), &window);
     QStringList log;
-    QObject::connect(&button, &QPushButton::clicked, [&] {
-        log << "before";
-        toIntStrict(QStringLiteral("abc"));
-        log << "after";  // never runs
-    });
+    QObject::connect(&button, &QPushButton::clicked, &window, guarded([&] {
+                         log << "before";
+                         toIntStrict(QStringLiteral("abc"));
+                         log << "after";  // never runs
+                     }));
     test::showActive(window);
     QTest::mouseClick(&button, Qt::LeftButton);
     QTest::mouseClick(&button, Qt::LeftButton);
@@ -102,57 +106,98 @@ TEST(ErrorBox, ErrorEscapingAHandlerIsShownAndTheEventLoopGoesOn)
     EXPECT_EQ(boxes.texts, QStringList({"'abc' は整数ではありません.", "'abc' は整数ではありません."}));
 }
 
-TEST(ErrorBox, ErrorInANestedChangeHandlerEndsTheWholeEvent)
+// Every toolkit call through which a handler reaches Qt and, inside it, another
+// handler: an error in the inner one ends the outer handler at that call, with
+// one box, what changed before the error kept, and the next event handled as
+// usual.
+TEST(ErrorBox, ErrorInANestedHandlerEndsTheOuterEventOnEveryRoad)
 {
-    // A thumb assignment runs its change handler inside itself: an error
-    // there ends the handler that assigned, not only the nested one.
+    struct Road {
+        const char* name;
+        std::function<void(QWidget& window, EditField& field, TrackBar& bar, SpinButtons& spin)> call;
+    };
+    const Road roads[] = {
+        {"thumb assignment", [](QWidget&, EditField&, TrackBar& bar, SpinButtons&) { bar.setPosition(40); }},
+        {"range lowered under the thumb", [](QWidget&, EditField&, TrackBar& bar, SpinButtons&) { bar.setMaximum(10); }},
+        {"range raised over the thumb", [](QWidget&, EditField&, TrackBar& bar, SpinButtons&) { bar.setMinimum(60); }},
+        {"both ends of the range", [](QWidget&, EditField&, TrackBar& bar, SpinButtons&) { bar.setRange(70, 90); }},
+        {"active control cleared", [](QWidget& window, EditField&, TrackBar&, SpinButtons&) { clearActiveControl(&window); }},
+        {"focus moved", [](QWidget&, EditField&, TrackBar& bar, SpinButtons&) { moveFocus(&bar); }},
+        {"field text assigned", [](QWidget&, EditField& field, TrackBar&, SpinButtons&) { field.setText("7"); }},
+        {"spin step", [](QWidget&, EditField&, TrackBar&, SpinButtons& spin) { spin.step(SpinButtons::Arrow::Next); }},
+    };
+    for (const Road& road : roads) {
+        SCOPED_TRACE(road.name);
+        test::ErrorBoxRecorder boxes;
+        QWidget window;
+        EditField field(&window);
+        TrackBar bar(Qt::Horizontal, &window);
+        bar.setRange(0, 100);
+        bar.setPosition(50);
+        SpinButtons spin(Qt::Vertical, &window);
+        spin.setField(&field);
+        spin.setRange(0, 100);
+        QPushButton button(QStringLiteral("go"), &window);
+        button.setFocusPolicy(Qt::NoFocus);
+        button.move(0, 40);
+        const auto fail = [] { throw ConversionError(QStringLiteral("q")); };
+        QObject::connect(&bar, &TrackBar::changed, &window, guarded(fail));
+        QObject::connect(&field, &EditField::exited, &window, guarded(fail));
+        QObject::connect(&field, &EditField::textChanged, &window, guarded(fail));
+        QStringList log;
+        QObject::connect(&spin, &SpinButtons::clicked, &window, guarded([&] { log << "spin clicked"; }));
+        QObject::connect(&button, &QPushButton::clicked, &window, guarded([&] {
+                             log << "outer";
+                             road.call(window, field, bar, spin);
+                             log << "outer goes on";
+                         }));
+        test::showActive(window);
+        field.setFocus();
+        const int before = handlersAfterError();
+        QTest::mouseClick(&button, Qt::LeftButton);
+        EXPECT_EQ(log, QStringList({"outer"}));
+        EXPECT_EQ(boxes.texts, QStringList({"'q' は整数ではありません."}));
+        EXPECT_EQ(handlersAfterError(), before);
+        // The event is over: the next one runs whole.
+        QObject::disconnect(&bar, &TrackBar::changed, nullptr, nullptr);
+        QObject::disconnect(&field, nullptr, &window, nullptr);
+        log.clear();
+        QTest::mouseClick(&button, Qt::LeftButton);
+        EXPECT_EQ(log.last(), "outer goes on");
+    }
+}
+
+TEST(ErrorBox, AnErrorInsideAModalLoopEndsOnlyItsOwnEvent)
+{
+    // The box's own loop, a dialog's loop: events of their own.
     test::ErrorBoxRecorder boxes;
     QWidget window;
-    QPushButton button(QStringLiteral("go"), &window);
     TrackBar bar(Qt::Horizontal, &window);
     bar.setRange(0, 100);
+    QObject::connect(&bar, &TrackBar::changed, &window, guarded([] { throw ConversionError(QStringLiteral("m")); }));
     QStringList log;
-    QObject::connect(&bar, &TrackBar::changed, [&] { throw ConversionError(QStringLiteral("")); });
-    QObject::connect(&button, &QPushButton::clicked, [&] {
-        log << "assigning";
-        bar.setPosition(40);
-        log << "assigned";
-    });
-    window.show();
-    QTest::mouseClick(&button, Qt::LeftButton);
-    EXPECT_EQ(log, QStringList({"assigning"}));
-    EXPECT_EQ(bar.position(), 40);  // what changed before the error stays
-    EXPECT_EQ(boxes.texts, QStringList({"'' は整数ではありません."}));
-}
-
-TEST(ErrorBox, ErrorInAFocusOutHandlerEndsThatEventOnly)
-{
-    // The catch is at the innermost event: a focus-out delivered inside an
-    // outer handler's setFocus() ends there, and the outer handler goes on.
-    test::ErrorBoxRecorder boxes;
-    QWidget window;
-    EditField field(&window);
     QPushButton button(QStringLiteral("go"), &window);
-    button.move(0, 40);
-    QObject::connect(&field, &EditField::exited, [] { throw ConversionError(QStringLiteral("q")); });
-    QStringList log;
-    QObject::connect(&button, &QPushButton::clicked, [&] {
-        log << "outer";
-        window.setFocus();
-        log << "outer goes on";
-    });
+    QObject::connect(&button, &QPushButton::clicked, &window, guarded([&] {
+                         QEventLoop loop;
+                         QTimer::singleShot(0, &loop, guarded([&] {
+                                                bar.setPosition(bar.position() + 1);
+                                                loop.quit();
+                                            }));
+                         QTimer::singleShot(0, &loop, [&] { loop.quit(); });
+                         loop.exec();
+                         log << "after the loop";
+                     }));
     test::showActive(window);
-    field.setFocus();
     QTest::mouseClick(&button, Qt::LeftButton);
-    EXPECT_EQ(log, QStringList({"outer", "outer goes on"}));
-    EXPECT_EQ(boxes.texts, QStringList({"'q' は整数ではありません."}));
+    EXPECT_EQ(log, QStringList({"after the loop"}));
+    EXPECT_EQ(boxes.texts, QStringList({"'m' は整数ではありません."}));
 }
 
-TEST(ErrorBox, RunGuardedReportsInsteadOfThrowing)
+TEST(ErrorBox, RunHandlerReportsInsteadOfThrowing)
 {
     test::ErrorBoxRecorder boxes;
-    EXPECT_TRUE(runGuarded([] {}));
-    EXPECT_FALSE(runGuarded([] { throw std::runtime_error("disk full"); }));
+    EXPECT_TRUE(runHandler([] {}));
+    EXPECT_FALSE(runHandler([] { throw std::runtime_error("disk full"); }));
     EXPECT_EQ(boxes.texts, QStringList({"disk full."}));
 }
 
