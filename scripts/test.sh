@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the whole suite,
-# then the window-free tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer (the CMake preset asan, which also builds the
-# metafile player and the picture reader on Qt's GUI module, offscreen).
+# then again under AddressSanitizer, UndefinedBehaviorSanitizer and
+# LeakSanitizer (the CMake preset asan: the windows offscreen, the random-use
+# test, the metafile player and the readers; not the desktop runs).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bash "$root/scripts/setup.sh"
@@ -12,7 +12,7 @@ echo "== build and test =="
 bash "$root/scripts/build.sh"
 (cd "${CLIPORA_BUILD_DIR:-$root/build/dev}" && ctest --output-on-failure -j "$jobs")
 
-echo "== window-free tests under sanitizers (preset asan: the metafile player and the reader included) =="
+echo "== the tests under sanitizers (preset asan) =="
 (cd "$root" && cmake --preset asan >/dev/null && cmake --build --preset asan && ctest --preset asan -j "$jobs")
 
 echo "== fuzz smoke: each reader for ${CLIPORA_FUZZ_SECONDS:-30}s =="
