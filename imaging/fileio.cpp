@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <mutex>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -113,6 +114,17 @@ std::string temporaryPattern(const std::string& path)
     return folder + "/.clipora.XXXXXX";
 }
 
+// The process's file mode mask. Reading it means setting it, so concurrent
+// saves take turns: two interleaved set-and-restore pairs could leave it 0.
+mode_t currentUmask()
+{
+    static std::mutex turn;
+    const std::lock_guard lock(turn);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
 // Overwrites the existing file itself: no temporary file, so a failure
 // part-way leaves it half written. Keeps its owner, mode and links.
 template <typename CannotCreate>
@@ -212,11 +224,8 @@ void writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data
     // or the mode of the file it replaces (after the owner, whose change may
     // clear the set-id bits).
     mode_t mode = exists ? (existing.st_mode & 07777) : 0666;
-    if (!exists) {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode &= ~mask;
-    }
+    if (!exists)
+        mode &= ~currentUmask();
     ::fchmod(temp.fd(), mode);
 
     writeAll(temp.fd(), data);

@@ -18,9 +18,12 @@ Args::Args(std::vector<std::string> words, const std::vector<std::string>& value
     auto has = [](const std::vector<std::string>& list, const std::string& w) {
         return std::find(list.begin(), list.end(), w) != list.end();
     };
+    bool optionsEnded = false;
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string& w = words[i];
-        if (w.size() > 2 && w.rfind("--", 0) == 0 && !(std::isdigit(static_cast<unsigned char>(w[2])))) {
+        if (!optionsEnded && w == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && w.size() > 2 && w.rfind("--", 0) == 0 && !(std::isdigit(static_cast<unsigned char>(w[2])))) {
             const std::string name = w.substr(2);
             if (has(flagOptions, name)) {
                 flags_.push_back(name);
@@ -81,10 +84,22 @@ Bitmap24 readFlattened(const std::string& path)
     return flattenPicture(readPictureFile(path));
 }
 
+std::string lowercase(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+bool writableExtension(const std::string& extension)
+{
+    const std::string ext = lowercase(extension);
+    return ext == "bmp" || ext == "jpg" || ext == "jpeg" || ext == "gif" || ext == "png";
+}
+
 void writeByExtension(const std::string& path, const Bitmap24& bitmap, int quality)
 {
-    std::string ext = fileExtension(path);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string ext = lowercase(fileExtension(path));
     Bytes file;
     if (ext == "bmp")
         file = encodeBmp(bitmap);

@@ -16,6 +16,7 @@ struct UsageError {
 };
 
 // Arguments after the subcommand: positional ones and --name value options.
+// A bare "--" ends the options: every word after it is positional.
 class Args {
 public:
     Args(std::vector<std::string> words, const std::vector<std::string>& valueOptions,
@@ -38,6 +39,10 @@ ColourValue parseColour(const std::string& text, const std::string& what);
 
 // Reads IN by its extension; transparent pixels become white.
 Bitmap24 readFlattened(const std::string& path);
+std::string lowercase(std::string text);  // ASCII letters only
+// Whether the program writes files with this extension (bmp, jpg, jpeg, gif,
+// png; letter case ignored).
+bool writableExtension(const std::string& extension);
 // Writes OUT by its extension (bmp, jpg/jpeg, gif, png) with the program's
 // own writers; `quality` is for JPEG.
 void writeByExtension(const std::string& path, const Bitmap24& bitmap, int quality);

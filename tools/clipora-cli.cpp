@@ -1,196 +1,179 @@
 // clipora-cli: reads and writes pictures with Clipora's own readers and
-// writers, for scripts and for checking results from outside the window.
+// writers, for scripts and for checking results from outside the window;
+// one file at a time or many at once into a folder.
 
 #include <QGuiApplication>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
-#include <limits>
+#include <new>
 #include <string>
 #include <vector>
 
+#include "batch.h"
 #include "cliargs.h"
-#include "imaging/cut.h"
+#include "commands.h"
 #include "imaging/errors.h"
-#include "zoom/calc/zoomcalc.h"
 
 using namespace clipora;
 using namespace clipora::cli;
 
 namespace {
 
-int qualityOf(const Args& args)
+std::string joined(std::initializer_list<std::string> parts)
 {
-    const auto q = args.option("quality");
-    return q ? static_cast<int>(parseInteger(*q, "quality")) : 100;
+    std::string text;
+    for (const std::string& part : parts)
+        if (!part.empty())
+            text += (text.empty() ? "" : " ") + part;
+    return text;
 }
 
-int runConvert(const std::vector<std::string>& words)
+std::string singleUsage(const Command& c)
 {
-    const Args args(words, {"quality"});
-    if (args.positional().size() != 2)
-        throw UsageError{"convert takes IN OUT"};
-    writeByExtension(args.positional()[1], readFlattened(args.positional()[0]), qualityOf(args));
-    return 0;
+    return joined({c.name, "IN OUT", c.parameters, c.options});
 }
 
-int runCrop(const std::vector<std::string>& words)
+std::string batchUsage(const Command& c)
 {
-    const Args args(words, {"quality"});
+    return joined({c.name, "--into DIR", c.batchNeedsTo ? "--to EXT" : "[--to EXT]", "[--jobs N]", c.parameters,
+                   c.options, "FILE..."});
+}
+
+const char* const generalHelp =
+    "IN and FILE are read by their extension (bmp, ico, wmf, emf, jpg, jpeg, gif, png); OUT\n"
+    "is written by its extension (bmp, jpg, gif, png). Pixels a picture leaves transparent\n"
+    "become white. JPEG quality Q defaults to 100.\n";
+
+const char* const batchHelp =
+    "With --into DIR each FILE is written to DIR (made if missing) under its own base name,\n"
+    "with the extension EXT of --to, else its own when clipora-cli writes that format\n"
+    "(.jpeg becomes .jpg), else .png. --jobs N works on N files at once (default: the\n"
+    "number of cores); the files are the same whatever N. A file that fails is named with\n"
+    "its reason and the others go on; one summary line ends the run, whose exit status is 0\n"
+    "only when every file succeeded. A run that would replace one of its inputs, or write\n"
+    "two files to one name, is refused before anything is written.\n";
+
+void printProgramHelp(std::FILE* to)
+{
+    std::fprintf(to, "usage: clipora-cli COMMAND ...\n       clipora-cli COMMAND --help\n"
+                     "       clipora-cli --version\n\ncommands:\n");
+    for (const Command& c : commands())
+        std::fprintf(to, "  %-8s %s\n", c.name, c.summary);
+    std::fprintf(to, "\n");
+    for (const Command& c : commands())
+        std::fprintf(to, "  clipora-cli %s\n  clipora-cli %s\n", singleUsage(c).c_str(), batchUsage(c).c_str());
+    std::fprintf(to, "\n%s\n%s", generalHelp, batchHelp);
+}
+
+void printCommandHelp(const Command& c, std::FILE* to)
+{
+    std::fprintf(to, "usage: clipora-cli %s\n       clipora-cli %s\n\n%s\n%s\n%s", singleUsage(c).c_str(),
+                 batchUsage(c).c_str(), c.details, generalHelp, batchHelp);
+}
+
+// Whether the words hold the option `name` before any "--".
+bool hasOption(const std::vector<std::string>& words, const std::string& name)
+{
+    const auto end = std::find(words.begin(), words.end(), "--");
+    return std::find(words.begin(), end, name) != end;
+}
+
+int runSingle(const Command& c, const std::vector<std::string>& words)
+{
+    const Args args(words, c.valueOptions, c.flagOptions);
     const auto& p = args.positional();
-    if (p.size() != 6)
-        throw UsageError{"crop takes IN OUT XL YU XR YB"};
-    const long long xl = parseInteger(p[2], "XL"), yu = parseInteger(p[3], "YU");
-    const long long xr = parseInteger(p[4], "XR"), yb = parseInteger(p[5], "YB");
-    if (xr <= xl || yb <= yu)
-        throw UsageError{"the cut area is empty: XR must exceed XL and YB exceed YU"};
-    const Bitmap24 picture = readFlattened(p[0]);
-    if (xl < 0 || yu < 0 || xr > picture.width() || yb > picture.height())
-        throw UsageError{"the cut area reaches outside the " + std::to_string(picture.width()) + " by " +
-                         std::to_string(picture.height()) + " picture"};
-    const CutArea area{static_cast<int>(xl), static_cast<int>(yu), static_cast<int>(xr), static_cast<int>(yb)};
-    writeByExtension(p[1], cutArea(picture, area), qualityOf(args));
+    if (p.size() != 2 + c.parameterCount)
+        throw UsageError{joined({c.name, "takes IN OUT", c.parameters})};
+    const std::vector<std::string> parameters(p.begin() + 2, p.end());
+    c.prepare(parameters, args)(p[0], p[1]);
     return 0;
 }
 
-int intArgument(const std::string& text, const std::string& what)
+BatchSettings batchSettings(const Command& c, const Args& args)
 {
-    const long long v = parseInteger(text, what);
-    if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
-        throw UsageError{what + " is out of range: " + text};
-    return static_cast<int>(v);
-}
-
-// --transparent RRGGBB and --rate F as the dialog's "透明色" box, swatch and
-// field. Without --transparent the transparent colour is the picture's
-// top-left pixel, as the dialog presets it; it then colours only the pixels a
-// negative rate refuses.
-zoom::Transparency transparencyOf(const Args& args, const Bitmap24& picture)
-{
-    zoom::Transparency t;
-    const auto colour = args.option("transparent");
-    t.on = colour.has_value();
-    if (t.on) {
-        t.colour = parseColour(*colour, "--transparent");
-    } else {
-        t.colour = ColourValue(Rgb::ofPixel(picture.pixel(0, 0)));
+    BatchSettings settings;
+    settings.into = args.option("into").value_or("");
+    if (settings.into.empty())
+        throw UsageError{"--into needs a folder"};
+    settings.to = args.option("to").value_or("");
+    if (!settings.to.empty() && settings.to[0] == '.')
+        settings.to.erase(0, 1);
+    if (args.option("to") && !writableExtension(settings.to))
+        throw UsageError{"cannot write '." + settings.to + "' files: use bmp, jpg, gif or png"};
+    if (c.batchNeedsTo && settings.to.empty())
+        throw UsageError{std::string(c.name) + " --into DIR needs --to EXT"};
+    settings.jobs = availableCores();
+    if (const auto jobs = args.option("jobs")) {
+        const long long n = parseInteger(*jobs, "--jobs");
+        if (n < 1 || n > 1024)
+            throw UsageError{"--jobs must be 1 to 1024, not " + *jobs};
+        settings.jobs = static_cast<unsigned>(n);
     }
-    const auto rate = args.option("rate");
-    t.rate = rate ? intArgument(*rate, "--rate") : 50;
-    return t;
+    return settings;
 }
 
-int runResize(const std::vector<std::string>& words)
+int runMany(const Command& c, const std::vector<std::string>& words)
 {
-    const Args args(words, {"transparent", "rate", "quality"});
+    std::vector<std::string> valueOptions = c.valueOptions;
+    valueOptions.insert(valueOptions.end(), {"into", "to", "jobs"});
+    const Args args(words, valueOptions, c.flagOptions);
     const auto& p = args.positional();
-    if (p.size() != 4)
-        throw UsageError{"resize takes IN OUT NEWX NEWY"};
-    const int newx = intArgument(p[2], "NEWX"), newy = intArgument(p[3], "NEWY");
-    if (newx < 1 || newy < 1)
-        throw UsageError{"NEWX and NEWY must be at least 1"};
-    const Bitmap24 picture = readFlattened(p[0]);
-    if (newx == picture.width() && newy == picture.height())
-        throw UsageError{"the picture is already " + std::to_string(newx) + " by " + std::to_string(newy) +
-                         ": change the size"};
-    const zoom::Transparency transparency = transparencyOf(args, picture);
-    Bitmap24 result(newx, newy);
-    // As the dialog chooses.
-    if (zoom::reduces(picture.width(), picture.height(), newx, newy))
-        zoom::zoomdown(picture, result, transparency);
-    else
-        zoom::zoomup(picture, result, transparency);
-    writeByExtension(p[1], result, qualityOf(args));
-    return 0;
+    if (p.size() < c.parameterCount + 1)
+        throw UsageError{joined({c.name, "--into DIR takes", c.parameters, "FILE..."})};
+    const BatchSettings settings = batchSettings(c, args);
+    const std::vector<std::string> parameters(p.begin(), p.begin() + static_cast<long>(c.parameterCount));
+    const std::vector<std::string> files(p.begin() + static_cast<long>(c.parameterCount), p.end());
+    return runBatch(files, settings, c.prepare(parameters, args));
 }
 
-int runRotate(const std::vector<std::string>& words)
+int runCommand(const Command& c, const std::vector<std::string>& words)
 {
-    const Args args(words, {"gap", "transparent", "rate", "quality"}, {"frame-correction"});
-    const auto& p = args.positional();
-    if (p.size() != 4)
-        throw UsageError{"rotate takes IN OUT DEGREE HUNDREDTHS"};
-    const int degree = intArgument(p[2], "DEGREE"), hundredths = intArgument(p[3], "HUNDREDTHS");
-    // In the dialog, ticking "透明色" copies the transparent colour into the
-    // gap colour and ticks and locks "枠補正なし".
-    if (args.option("transparent") && (args.option("gap") || args.flag("frame-correction")))
-        throw UsageError{"with --transparent the gap colour is the transparent colour and there is no frame "
-                         "correction: leave out --gap and --frame-correction"};
-    const Bitmap24 picture = readFlattened(p[0]);
-    const zoom::Transparency transparency = transparencyOf(args, picture);
-    ColourValue gap;  // black
-    if (transparency.on)
-        gap = transparency.colour;
-    else if (const auto g = args.option("gap"))
-        gap = parseColour(*g, "--gap");
-    const double angle = zoom::rotationangle(degree, hundredths);
-    const zoom::Size size = zoom::rotatedsize(picture.width(), picture.height(), angle);
-    Bitmap24 result(size.width, size.height);
-    zoom::rotate(picture, result, angle, gap, !args.flag("frame-correction"), transparency);
-    writeByExtension(p[1], result, qualityOf(args));
-    return 0;
-}
-
-struct Command {
-    const char* name;
-    const char* usage;
-    int (*run)(const std::vector<std::string>&);
-};
-
-const Command commands[] = {
-    {"convert", "convert IN OUT [--quality Q]", runConvert},
-    {"crop", "crop IN OUT XL YU XR YB [--quality Q]   (XR and YB exclusive)", runCrop},
-    {"resize", "resize IN OUT NEWX NEWY [--transparent RRGGBB] [--rate F] [--quality Q]", runResize},
-    {"rotate", "rotate IN OUT DEGREE HUNDREDTHS [--gap RRGGBB] [--frame-correction] [--transparent RRGGBB] "
-               "[--rate F] [--quality Q]",
-     runRotate},
-};
-
-void printUsage(std::FILE* to)
-{
-    std::fprintf(to, "usage: clipora-cli COMMAND ...\n");
-    for (const Command& c : commands)
-        std::fprintf(to, "  clipora-cli %s\n", c.usage);
-    std::fprintf(to, "IN is read by its extension (bmp, ico, wmf, emf, jpg, jpeg, gif, png); OUT is written by its\n"
-                     "extension (bmp, jpg, gif, png). JPEG quality defaults to 100.\n"
-                     "resize enlarges when no side shrinks and reduces otherwise. rotate turns clockwise by\n"
-                     "DEGREE + HUNDREDTHS / 100 degrees into the size that holds the turned picture; the gap\n"
-                     "colour defaults to 000000 and the rate F to 50. With --transparent, pixels of that\n"
-                     "colour count as absent and refused pixels take it (rotate also uses it as the gap).\n");
+    const bool many = hasOption(words, "--into");
+    try {
+        return many ? runMany(c, words) : runSingle(c, words);
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "clipora-cli: %s\nusage: clipora-cli %s\n", e.text.c_str(),
+                     (many ? batchUsage(c) : singleUsage(c)).c_str());
+        return 2;
+    } catch (const ImagingError& e) {
+        std::fprintf(stderr, "clipora-cli: %s\n", e.what());
+        return 1;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "clipora-cli: out of memory\n");
+        return 1;
+    }
 }
 
 }  // namespace
 
 int main(int argc, char* argv[])
 {
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        printUsage(argc < 2 ? stderr : stdout);
+    const std::string first = argc < 2 ? "" : argv[1];
+    if (argc < 2 || first == "--help" || first == "-h") {
+        printProgramHelp(argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
+    }
+    if (first == "--version") {
+        std::printf("clipora-cli %s\n", CLIPORA_VERSION);
+        return 0;
+    }
+    const Command* command = findCommand(first);
+    if (!command) {
+        std::fprintf(stderr, "clipora-cli: unknown command '%s'\n", argv[1]);
+        printProgramHelp(stderr);
+        return 2;
+    }
+    const std::vector<std::string> words(argv + 2, argv + argc);
+    if (hasOption(words, "--help") || hasOption(words, "-h")) {
+        printCommandHelp(*command, stdout);
+        return 0;
     }
     // Fonts (for the text of metafiles) need a GUI application; no window is shown.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     int qtArgc = 1;
     QGuiApplication application(qtArgc, argv);
-    const std::vector<std::string> words(argv + 2, argv + argc);
-    for (const Command& c : commands) {
-        if (c.name != std::string(argv[1]))
-            continue;
-        try {
-            return c.run(words);
-        } catch (const UsageError& e) {
-            std::fprintf(stderr, "clipora-cli: %s\nusage: clipora-cli %s\n", e.text.c_str(), c.usage);
-            return 2;
-        } catch (const ImagingError& e) {
-            std::fprintf(stderr, "clipora-cli: %s\n", e.what());
-            return 1;
-        } catch (const std::bad_alloc&) {
-            std::fprintf(stderr, "clipora-cli: out of memory\n");
-            return 1;
-        }
-    }
-    std::fprintf(stderr, "clipora-cli: unknown command '%s'\n", argv[1]);
-    printUsage(stderr);
-    return 2;
+    return runCommand(*command, words);
 }

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <future>
+#include <thread>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -239,4 +240,28 @@ TEST(AtomicWrite, AReplacedFileKeepsItsOwnerGroupAndMode)
     EXPECT_EQ(info.st_gid, group);
     EXPECT_EQ(info.st_mode & 07777, 02751u);
     EXPECT_EQ(readFileBytes(target), newBytes);
+}
+
+// Saves from several threads at once (clipora-cli's batches) each give a new
+// file the mode the process's mask allows, and leave the mask as it was:
+// reading the mask means setting it, which must not interleave.
+TEST(AtomicWrite, ConcurrentSavesKeepTheModeMask)
+{
+    TempDir dir;
+    const mode_t before = ::umask(022);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&dir, t] {
+            for (int i = 0; i < 300; ++i)
+                writeFileAtomic(dir.file(std::to_string(t) + "-" + std::to_string(i)), oldBytes);
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    const mode_t after = ::umask(before);
+    EXPECT_EQ(after, 022u);
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+        struct stat info {};
+        ASSERT_EQ(::stat(entry.path().c_str(), &info), 0);
+        ASSERT_EQ(info.st_mode & 0777, 0644u) << entry.path();
+    }
 }
