@@ -22,10 +22,9 @@ namespace {
     throw ImagingError(formatMessage(messages::avifError, why));
 }
 
+// AVIF_RESULT_OUT_OF_MEMORY too: what a damaged file asks for may be refused.
 [[noreturn]] void fail(avifResult result)
 {
-    if (result == AVIF_RESULT_OUT_OF_MEMORY)
-        throw std::bad_alloc();
     fail(std::string(avifResultToString(result)));
 }
 

@@ -25,8 +25,8 @@ void check(const heif_error& error)
 {
     if (error.code == heif_error_Ok)
         return;
-    if (error.code == heif_error_Memory_allocation_error)
-        throw std::bad_alloc();
+    // libheif says "memory allocation error" also for what a damaged file
+    // asks for: that is the file's fault, reported like any other.
     fail(error.message && *error.message ? error.message : "damaged data");
 }
 

@@ -26,8 +26,8 @@ namespace {
 [[noreturn]] void fail(VP8StatusCode status)
 {
     switch (status) {
-    case VP8_STATUS_OUT_OF_MEMORY:
-        throw std::bad_alloc();
+    case VP8_STATUS_OUT_OF_MEMORY:  // also what a damaged file asks for
+        fail("out of memory");
     case VP8_STATUS_UNSUPPORTED_FEATURE:
         fail("unsupported feature");
     case VP8_STATUS_NOT_ENOUGH_DATA:

@@ -226,3 +226,15 @@ TEST(WebpReader, AnAnimationGivesItsFirstFrame)
     EXPECT_FALSE(read.hasTransparency());
     EXPECT_TRUE(test::samePixels(first, read.pixels));
 }
+
+TEST(HeifReader, AFileAskingForMoreThanLibheifGrantsIsRefusedAsDamaged)
+{
+    // An item location claiming 1.5 GB: libheif calls it a memory
+    // allocation error, which is the file's fault, not the machine's.
+    try {
+        decodeHeif(readFileBytes(std::string(CLIPORA_TEST_DATA) + "/heif-iloc-claiming-1.5-gb.heic"));
+        ADD_FAILURE() << "read";
+    } catch (const ImagingError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("HEIF イメージが不正です (", 0), 0u) << e.what();
+    }
+}
