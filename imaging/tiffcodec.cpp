@@ -59,7 +59,15 @@ toff_t seekProc(thandle_t h, toff_t offset, int whence)
 
 int closeProc(thandle_t) { return 0; }
 toff_t sizeProc(thandle_t h) { return static_cast<Source*>(h)->bytes.size(); }
-int mapProc(thandle_t, void**, toff_t*) { return 0; }
+// The file is in memory already: libtiff reads strips and tiles straight
+// from it, as from a mapped file, checking their bounds against its size.
+int mapProc(thandle_t h, void** base, toff_t* size)
+{
+    auto* s = static_cast<Source*>(h);
+    *base = const_cast<std::uint8_t*>(s->bytes.data());
+    *size = s->bytes.size();
+    return 1;
+}
 void unmapProc(thandle_t, void*, toff_t) {}
 
 int onError(TIFF*, void* user, const char*, const char* format, va_list args)
@@ -108,7 +116,7 @@ Picture decodeTiff(ByteView file)
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), onError, &source);
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), onWarning, &source);
     TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), maxTiffAllocation);
-    const std::unique_ptr<TIFF, TiffClose> tiff(TIFFClientOpenExt("memory", "rm", &source, readProc, writeProc,
+    const std::unique_ptr<TIFF, TiffClose> tiff(TIFFClientOpenExt("memory", "r", &source, readProc, writeProc,
                                                                   seekProc, closeProc, sizeProc, mapProc, unmapProc,
                                                                   options.get()));
     if (!tiff)
@@ -161,20 +169,26 @@ Picture decodeTiff(ByteView file)
             const std::uint32_t* in = raster.data() + static_cast<std::size_t>(r) * width;
             std::uint8_t* out = picture.pixels.row(y);
             std::uint8_t* cover = alpha ? picture.alpha.data() + static_cast<std::size_t>(y) * width : nullptr;
+            if (!alpha) {
+                for (int x = 0; x < w; ++x) {
+                    out[3 * x] = static_cast<std::uint8_t>(TIFFGetB(in[x]));
+                    out[3 * x + 1] = static_cast<std::uint8_t>(TIFFGetG(in[x]));
+                    out[3 * x + 2] = static_cast<std::uint8_t>(TIFFGetR(in[x]));
+                }
+                continue;
+            }
             for (int x = 0; x < w; ++x) {
                 const std::uint32_t p = in[x];
                 unsigned red = TIFFGetR(p), green = TIFFGetG(p), blue = TIFFGetB(p);
-                if (alpha) {
-                    const unsigned a = TIFFGetA(p);
-                    cover[x] = static_cast<std::uint8_t>(a);
-                    if (a != 255) {
-                        translucent = true;
-                        // Back from premultiplied to straight colour.
-                        auto straight = [a](unsigned c) { return a ? std::min(255u, (c * 255 + a / 2) / a) : 0u; };
-                        red = straight(red);
-                        green = straight(green);
-                        blue = straight(blue);
-                    }
+                const unsigned a = TIFFGetA(p);
+                cover[x] = static_cast<std::uint8_t>(a);
+                if (a != 255) {
+                    translucent = true;
+                    // Back from premultiplied to straight colour.
+                    auto straight = [a](unsigned c) { return a ? std::min(255u, (c * 255 + a / 2) / a) : 0u; };
+                    red = straight(red);
+                    green = straight(green);
+                    blue = straight(blue);
                 }
                 out[3 * x] = static_cast<std::uint8_t>(blue);
                 out[3 * x + 1] = static_cast<std::uint8_t>(green);
