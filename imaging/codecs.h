@@ -27,6 +27,25 @@ Picture decodeGif(ByteView file);
 // scaled to 8. Errors: "PNG イメージが不正です (%s)".
 Picture decodePng(ByteView file);
 
+// The readers below share these rules: an animation gives its first frame,
+// a file of several pictures its first (primary) one; alpha is kept as the
+// picture's transparency, as for PNG; samples of more than 8 bits are
+// reduced to 8 by rounding, v * 255 / max to the nearest (no tone mapping);
+// colour profiles and orientation tags are not applied.
+// WebP: lossy, lossless, with alpha, animated. Errors: "WebP イメージが不正です (%s)".
+Picture decodeWebp(ByteView file);
+// AVIF: 8, 10 and 12 bits, any chroma subsampling, alpha, sequences.
+// Errors: "AVIF イメージが不正です (%s)".
+Picture decodeAvif(ByteView file);
+// HEIF (HEIC and AVIF inside): the primary image, as coded (rotation,
+// mirroring and cropping of the container left out). Errors:
+// "HEIF イメージが不正です (%s)".
+Picture decodeHeif(ByteView file);
+// TIFF: the first page, through libtiff's RGBA reader (every photometric
+// interpretation and compression it knows, strips and tiles), rows in stored
+// order. Errors: "TIFF イメージが不正です (%s)".
+Picture decodeTiff(ByteView file);
+
 // Uncompressed 24-bit Windows bitmap: "BM", 40-byte header, bottom-up rows.
 Bytes encodeBmp(const Bitmap24& bitmap);
 // Baseline colour JPEG: defaults for RGB input, the floating-point DCT, then

@@ -9,7 +9,7 @@
 
 namespace clipora {
 
-enum class PictureKind { Bitmap, Icon, Metafile, Jpeg, Gif, Png };
+enum class PictureKind { Bitmap, Icon, Metafile, Jpeg, Gif, Png, Webp, Avif, Heif, Tiff };
 
 struct Picture {
     PictureKind kind = PictureKind::Bitmap;

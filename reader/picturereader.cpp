@@ -140,6 +140,14 @@ Picture readPictureFile(const std::string& path)
         reader = decodeGif;
     else if (kind == "png")
         reader = decodePng;
+    else if (kind == "webp")
+        reader = decodeWebp;
+    else if (kind == "avif")
+        reader = decodeAvif;
+    else if (kind == "heic" || kind == "heif")
+        reader = decodeHeif;
+    else if (kind == "tif" || kind == "tiff")
+        reader = decodeTiff;
     else if (kind == "wmf")
         reader = readWmf;
     else if (kind == "emf")

@@ -12,8 +12,8 @@ class QImage;
 
 namespace clipora {
 
-// Reads the picture file at `path`: jpg/jpeg, gif and png through the
-// codecs, bmp and ico through Qt's readers. Throws ImagingError with the
+// Reads the picture file at `path`: jpg/jpeg, gif, png, webp, avif,
+// heic/heif and tif/tiff through the codecs, bmp and ico through Qt's readers. Throws ImagingError with the
 // user's message: an unsupported extension, a file that cannot be opened,
 // or content that is not a valid picture of its kind.
 Picture readPictureFile(const std::string& path);

@@ -76,6 +76,14 @@ Picture readBitmapFormat(const QMimeData& data, const QString& format, const QSt
         picture = decodePng(bytesOf(bytes));
     else if (mimeType == QStringLiteral("image/jpeg"))
         picture = decodeJpeg(bytesOf(bytes));
+    else if (mimeType == QStringLiteral("image/webp"))
+        picture = decodeWebp(bytesOf(bytes));
+    else if (mimeType == QStringLiteral("image/avif"))
+        picture = decodeAvif(bytesOf(bytes));
+    else if (mimeType == QStringLiteral("image/heic") || mimeType == QStringLiteral("image/heif"))
+        picture = decodeHeif(bytesOf(bytes));
+    else if (mimeType == QStringLiteral("image/tiff"))
+        picture = decodeTiff(bytesOf(bytes));
     else if (mimeType == QStringLiteral("image/bmp") || mimeType == QStringLiteral("image/x-bmp") ||
              mimeType == QStringLiteral("image/x-ms-bmp"))
         picture = readBmp(bytesOf(bytes));
@@ -175,7 +183,10 @@ ClipboardKind clipboardKindOf(const QString& format)
         return ClipboardKind::Metafile;
     if (mimeType == QStringLiteral("image/png") || mimeType == QStringLiteral("image/bmp") ||
         mimeType == QStringLiteral("image/x-bmp") || mimeType == QStringLiteral("image/x-ms-bmp") ||
-        mimeType == QStringLiteral("image/jpeg") || mimeType == qtImageType || isQtRasterType(mimeType))
+        mimeType == QStringLiteral("image/jpeg") || mimeType == QStringLiteral("image/webp") ||
+        mimeType == QStringLiteral("image/avif") || mimeType == QStringLiteral("image/heic") ||
+        mimeType == QStringLiteral("image/heif") || mimeType == QStringLiteral("image/tiff") ||
+        mimeType == qtImageType || isQtRasterType(mimeType))
         return ClipboardKind::Bitmap;
     return ClipboardKind::None;
 }

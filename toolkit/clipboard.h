@@ -2,7 +2,8 @@
 // The desktop clipboard as the program sees it: pictures come and go as MIME
 // types, mapped onto three kinds of picture.
 //
-//   bitmap   image/png, image/bmp, image/x-bmp, image/jpeg, any other raster
+//   bitmap   image/png, image/bmp, image/x-bmp, image/jpeg, image/webp,
+//            image/avif, image/heic, image/heif, image/tiff, any other raster
 //            image type Qt can read, and application/x-qt-image (what Qt
 //            itself reports when the owner offers some image format)
 //   GIF      image/gif, read with our GIF decoder

@@ -25,6 +25,8 @@
 #include "load/clientarea.h"
 #include "load/forms.h"
 #include "load/loadcut.h"
+#include "reader/picturereader.h"
+#include "tests/support/formatfiles.h"
 #include "tests/support/testsupport.h"
 #include "tests/toolkit/toolkittest.h"
 #include "toolkit/clipboard.h"
@@ -448,7 +450,8 @@ TEST_F(MainWindow, SaveDialogPresetFollowsTheExtensionLetterForLetter)
     const Row rows[] = {
         {"photo.JPG", 2, {24, 16}}, {"photo.Png", 2, {24, 16}}, {"photo.PNG", 4, {24, 16}},
         {"scan.jpeg", 2, {24, 16}}, {"icon.ico", 2, {16, 16}},  {"anim.gif", 3, {24, 16}},
-        {"pic.BMP", 1, {24, 16}},   {"pic.Bmp", 2, {24, 16}},
+        {"pic.BMP", 1, {24, 16}},   {"pic.Bmp", 2, {24, 16}},   {"web.webp", 2, {24, 16}},
+        {"phone.AVIF", 2, {24, 16}}, {"scan.TIF", 2, {24, 16}}, {"scan.tiff", 2, {24, 16}},
     };
     for (const Row& row : rows) {
         const std::string file = dir.file(row.name);
@@ -461,6 +464,11 @@ TEST_F(MainWindow, SaveDialogPresetFollowsTheExtensionLetterForLetter)
             test::writeBytes(file, encodeGif(indexed));
         else if (name.endsWith(".bmp"))
             test::writeBytes(file, encodeBmp(pixels));
+        else if (name.endsWith(".webp") || name.endsWith(".avif") || name.contains(".tif"))
+            test::writeBytes(file, test::writtenByTool(name.endsWith(".webp")   ? "webp"
+                                                       : name.endsWith(".avif") ? "avif"
+                                                                                : "tif",
+                                                       dir.path().string(), pixels));
         else
             ASSERT_TRUE(icon.save(QString::fromStdString(file), "ICO"));
 
@@ -597,6 +605,25 @@ TEST_F(MainWindow, ADropLoadsTheFirstFileOnly)
     EXPECT_TRUE(errors.texts.isEmpty());
     EXPECT_EQ(w->picwidth, 40);
     EXPECT_EQ(w->lastfile, first);
+}
+
+TEST_F(MainWindow, DroppedWebpAvifHeifAndTiffFilesLoadWithTheirPixels)
+{
+    const Bitmap24 pixels = test::photoLike(31, 17, 9);
+    for (const char* extension : {"webp", "avif", "heic", "tif"}) {
+        const Bytes file = test::writtenByTool(extension, dir.path().string(), pixels);
+        if (file.empty())  // heif-enc without its HEVC encoder
+            continue;
+        const QString path = QString::fromStdString(dir.file(std::string("dropped.") + extension));
+        test::writeBytes(path.toStdString(), file);
+        drop({path});
+        ASSERT_TRUE(errors.texts.isEmpty()) << extension << ": " << errors.texts.join(' ').toStdString();
+        EXPECT_EQ(w->lastfile, path);
+        EXPECT_TRUE(test::samePixels(readPictureFile(path.toStdString()).pixels, w->workbmp)) << extension;
+        if (std::string(extension) != "heic") {  // heif-enc is not exact
+            EXPECT_TRUE(test::samePixels(pixels, w->workbmp)) << extension;
+        }
+    }
 }
 
 TEST_F(MainWindow, ADroppedPathIsTakenWholeHoweverLong)

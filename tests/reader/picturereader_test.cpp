@@ -8,6 +8,7 @@
 #include "imaging/errors.h"
 #include "imaging/fileio.h"
 #include "metafile/metafile.h"
+#include "tests/support/formatfiles.h"
 #include "tests/support/testsupport.h"
 #include "reader/picturereader.h"
 
@@ -58,6 +59,35 @@ TEST(PictureReader, ChoosesTheReaderByExtensionIgnoringCase)
     // The content is not sniffed: a JPEG named .bmp goes to the bitmap reader.
     writeFileAtomic(dir.file("d.bmp"), encodeJpeg(picture, 90));
     EXPECT_EQ(messageOf(dir.file("d.bmp")), "ビットマップイメージが不正です");
+}
+
+TEST(PictureReader, ReadsWebpAvifHeifAndTiffByExtensionIgnoringCase)
+{
+    TempDir dir;
+    const Bitmap24 picture = test::photoLike(9, 6, 2);
+    struct Road {
+        const char* written;
+        std::vector<const char*> names;
+        PictureKind kind;
+    };
+    const Road roads[] = {{"webp", {"a.webp", "a.WebP"}, PictureKind::Webp},
+                          {"avif", {"b.avif", "b.AVIF"}, PictureKind::Avif},
+                          {"heic", {"c.heic", "c.HEIF", "c.Heic"}, PictureKind::Heif},
+                          {"tif", {"d.tif", "d.TIFF", "d.Tiff"}, PictureKind::Tiff}};
+    for (const Road& road : roads) {
+        const Bytes file = test::writtenByTool(road.written, dir.path().string(), picture);
+        if (file.empty())  // heif-enc without its HEVC encoder
+            continue;
+        for (const char* name : road.names) {
+            writeFileAtomic(dir.file(name), file);
+            const Picture read = readPictureFile(dir.file(name));
+            EXPECT_EQ(read.kind, road.kind) << name;
+            EXPECT_EQ(read.width(), 9) << name;
+        }
+    }
+    // Still by extension, not content: a PNG named .webp goes to the WebP reader.
+    writeFileAtomic(dir.file("e.webp"), encodePng(picture));
+    EXPECT_EQ(messageOf(dir.file("e.webp")).rfind("WebP イメージが不正です (", 0), 0u);
 }
 
 TEST(PictureReader, RefusesUnknownExtensionsAndMissingFiles)

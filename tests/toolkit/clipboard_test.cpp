@@ -10,6 +10,7 @@
 
 #include "imaging/codecs.h"
 #include "imaging/errors.h"
+#include "tests/support/formatfiles.h"
 #include "tests/support/testsupport.h"
 #include "toolkit/clipboard.h"
 #include "reader/picturereader.h"
@@ -126,6 +127,28 @@ TEST(ClipboardPaste, ReadsEachRasterFormatExactly)
     EXPECT_EQ(test::rgbAt(fromQt.pixels, 0, 0), 0x0A141Eu);
     EXPECT_EQ(test::rgbAt(fromQt.pixels, 2, 1), 0xC86432u);
     EXPECT_FALSE(fromQt.hasTransparency());
+}
+
+TEST(ClipboardPaste, WebpAvifHeifAndTiffDataGoThroughTheirReaders)
+{
+    test::TempDir dir;
+    const Bitmap24 picture = test::photoLike(11, 7, 6);
+    for (const auto& [type, extension] : {std::pair {"image/webp", "webp"}, {"image/avif", "avif"},
+                                          {"image/heic", "heic"}, {"image/tiff", "tif"}}) {
+        EXPECT_EQ(clipboardKindOf(QString::fromLatin1(type)), ClipboardKind::Bitmap) << type;
+        const Bytes file = test::writtenByTool(extension, dir.path().string(), picture);
+        if (file.empty())  // heif-enc without its HEVC encoder
+            continue;
+        QMimeData data;
+        data.setData(QString::fromLatin1(type), toByteArray(file));
+        const Picture pasted = pictureFromMimeData(&data);
+        EXPECT_EQ(pasted.width(), 11) << type;
+        if (std::string(extension) != "heic") {  // heif-enc is not exact
+            EXPECT_TRUE(samePixels(picture, pasted.pixels)) << type;
+        }
+        data.setData(QString::fromLatin1(type), toByteArray(Bytes(file.begin(), file.begin() + file.size() / 2)));
+        EXPECT_THROW(pictureFromMimeData(&data), ImagingError) << type;
+    }
 }
 
 TEST(ClipboardPaste, RefusesAClipboardWithoutAPicture)

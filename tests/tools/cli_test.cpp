@@ -6,6 +6,7 @@
 
 #include "imaging/codecs.h"
 #include "imaging/fileio.h"
+#include "tests/support/formatfiles.h"
 #include "tests/support/testsupport.h"
 #include "reader/picturereader.h"
 
@@ -42,6 +43,22 @@ TEST(CliConvert, WritesEachFormatByExtension)
     }
     ASSERT_EQ(cli("convert " + dir.file("in.png") + " " + dir.file("out.jpg") + " --quality 50", dir).status, 0);
     EXPECT_EQ(readFileBytes(dir.file("out.jpg")), encodeJpeg(picture, 50));
+}
+
+TEST(CliConvert, ReadsWebpAvifHeifAndTiff)
+{
+    TempDir dir;
+    const Bitmap24 picture = test::photoLike(13, 8, 4);
+    for (const char* extension : {"webp", "avif", "heic", "tif"}) {
+        const Bytes file = test::writtenByTool(extension, dir.path().string(), picture);
+        if (file.empty())  // heif-enc without its HEVC encoder
+            continue;
+        const std::string in = dir.file(std::string("in.") + extension);
+        writeFileAtomic(in, file);
+        ASSERT_EQ(cli("convert " + in + " " + dir.file("out.bmp"), dir).status, 0) << extension;
+        EXPECT_TRUE(test::samePixels(readPictureFile(in).pixels, readPictureFile(dir.file("out.bmp")).pixels))
+            << extension;
+    }
 }
 
 TEST(CliConvert, WritesGifOverTheFixedPalette)
