@@ -2,6 +2,7 @@
 
 #include <QColor>
 
+#include <algorithm>
 #include <cstdint>
 
 #include "load/loadcut.h"
@@ -20,8 +21,12 @@ std::optional<AppliedNumber> applyLowEdge(int typed, int high)
 {
     if (typed < 0)
         return std::nullopt;
-    if (typed >= high)
-        return AppliedNumber{high - 1, true};
+    // At or beyond the high edge: the last pixel before it, but never before
+    // the picture's first pixel (an empty area at 0 stays at 0).
+    if (typed >= high) {
+        const int value = std::max(high - 1, 0);
+        return AppliedNumber{value, value != typed};
+    }
     return AppliedNumber{typed, false};
 }
 

@@ -52,7 +52,7 @@ struct AppliedNumber {
 };
 
 // The low edge typed into its field: refused (nothing) below 0; at or beyond
-// the high edge it becomes the high edge - 1.
+// the high edge it becomes the high edge - 1, or 0 for an empty area at 0.
 std::optional<AppliedNumber> applyLowEdge(int typed, int high);
 // The high edge typed into its field: refused at 0 or below; kept within the
 // picture, then beyond the low edge unless the low edge is the far border.

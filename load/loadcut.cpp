@@ -561,6 +561,7 @@ void Tloadcut::picload(const QString& path)
 
 void Tloadcut::loaded()
 {
+    const bool hadPicture = picwidth > 0 && picheight > 0;
     picwidth = mainimage->width();
     picheight = mainimage->height();
 
@@ -597,18 +598,22 @@ void Tloadcut::loaded()
     originy->setText(QStringLiteral("Y : ") + QString::number(picheight));
     originy->resize(originy->width(), 20);
 
-    if (autoreset->isChecked()) {
+    // The first picture has no area to keep: the rulers' 0..300 of the
+    // window's own making is shown in no field and marks nothing on it.
+    if (autoreset->isChecked() || !hadPicture) {
         areareset();
         return;
     }
     // Keep the area, pulling a far edge in to a smaller picture (and the
-    // near edge too where it lies beyond the new border).
-    if (areax->selEnd() > picwidth) {
+    // near edge too where it lies beyond the new border). A ruler in a
+    // far-edge mode may already have pulled its far edge in, as its thumb
+    // met the lowered maximum, past a near edge it left beyond the border.
+    if (areax->selEnd() > picwidth || areax->selStart() > areax->selEnd()) {
         CutAxis::x(*this).keepLowEdgeWithinPicture();
         areax->setSelEnd(picwidth);
         edgexron();
     }
-    if (areay->selEnd() > picheight) {
+    if (areay->selEnd() > picheight || areay->selStart() > areay->selEnd()) {
         CutAxis::y(*this).keepLowEdgeWithinPicture();
         areay->setSelEnd(picheight);
         edgeybon();

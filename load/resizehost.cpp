@@ -1,5 +1,7 @@
 #include "resizehost.h"
 
+#include <algorithm>
+
 #include "load/loadcut.h"
 #include "toolkit/imagecontrol.h"
 #include "toolkit/shaperect.h"
@@ -24,6 +26,17 @@ const Bitmap24& LoadcutResizeHost::workbmp() const
 void LoadcutResizeHost::display(const Bitmap24& bitmap)
 {
     window_.mainimage->setBitmap(bitmap);
+}
+
+bool LoadcutResizeHost::displays(const Bitmap24& bitmap) const
+{
+    const Bitmap24& shown = window_.mainimage->picture().pixels;
+    if (shown.width() != bitmap.width() || shown.height() != bitmap.height())
+        return false;
+    for (int y = 0; y < bitmap.height(); ++y)
+        if (!std::equal(bitmap.row(y), bitmap.row(y) + 3 * bitmap.width(), shown.row(y)))
+            return false;
+    return true;
 }
 
 void LoadcutResizeHost::loaded()

@@ -17,6 +17,7 @@ public:
     int picheight() const override;
     const Bitmap24& workbmp() const override;
     void display(const Bitmap24& bitmap) override;
+    bool displays(const Bitmap24& bitmap) const override;
     void loaded() override;
     void areareset() override;
     void setMarkerVisible(bool visible) override;

@@ -113,19 +113,25 @@ void rulerChanged(Tloadcut& w, const CutAxis& axis)
         highEdgeStep(w, axis);
 }
 
-// The ruler lost the focus: an edge-move mode of its axis ends, the thumb
-// goes back to the middle of the area (no change handling runs, the ruler
-// no longer has the focus) and the guide line is hidden.
-void rulerExit(Tloadcut& w, const CutAxis& axis)
+// An edge-move mode of the axis ends: both buttons up, the thumb back at the
+// middle of the area (no change handling runs while the ruler does not hold
+// the focus) and the guide line hidden.
+void endEdgeMode(Tloadcut& w, const CutAxis& axis)
 {
-    if (!axis.edgeMode())
-        return;
     axis.lowButton()->setChecked(false);
     axis.highButton()->setChecked(false);
     axis.ruler()->setTickMarks(TrackBar::TickMarks::BothSides);
     axis.ruler()->setPosition(axis.middle());
     w.beam->hide();
     w.beam->setGeometry(w.imgleft - 1, w.imgtop - 1, 1, 1);
+}
+
+// The ruler lost the focus: an edge-move mode of its axis ends.
+void rulerExit(Tloadcut& w, const CutAxis& axis)
+{
+    if (!axis.edgeMode())
+        return;
+    endEdgeMode(w, axis);
 }
 
 // A press on an edge button of the axis, before the button toggles: a
@@ -143,6 +149,12 @@ void edgeButtonPressed(const CutAxis& axis)
 void edgeButtonClicked(Tloadcut& w, const CutAxis& axis)
 {
     TrackBar* ruler = axis.ruler();
+    // A click that released the button (its mode was on while the ruler did
+    // not hold the focus) starts no mode: it ends the one that was on.
+    if (!axis.edgeMode()) {
+        endEdgeMode(w, axis);
+        return;
+    }
     if (axis.lowButton()->isChecked()) {
         axis.setStartOf(w.beam, ruler->selStart() + axis.origin() - 1);
         ruler->setPosition(ruler->selStart() - 1);
@@ -167,6 +179,11 @@ void edgeButtonClicked(Tloadcut& w, const CutAxis& axis)
 
     ruler->setTickMarks(TrackBar::TickMarks::BottomRight);
     moveFocus(ruler);
+    // A field that held the focus is applied as it leaves, and the apply
+    // clears the window's active control: the ruler asks again, so that the
+    // mode has the focus it needs.
+    if (ruler->isActiveWindow() && !ruler->hasFocus())
+        moveFocus(ruler);
 
     // The thumb's place in the view's content, from its place on screen and
     // the current scroll position, less half the view.

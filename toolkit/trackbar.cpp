@@ -238,6 +238,19 @@ void TrackBar::mousePressEvent(QMouseEvent* event)
         event->accept();
         return;
     }
+    // A click gives the bar the focus before the thumb moves. A control that
+    // handles its own leaving may move the focus on again (a field applied
+    // as it leaves clears the window's active control); the bar asks once
+    // more, so that the thumb never moves in its hand without the focus.
+    if (isActiveWindow() && !hasFocus() && (focusPolicy() & Qt::ClickFocus))
+        setFocus(Qt::MouseFocusReason);
+    // A thumb moves in the user's hand only with the focus, which its
+    // change handling needs: a press the bar cannot take the focus for (its
+    // window not yet active) moves nothing.
+    if (!hasFocus()) {
+        event->accept();
+        return;
+    }
     const QPoint pos = pointerPixel(this, event);
     const int centre = pixelForPosition(value());
     if (thumbRect().contains(pos)) {

@@ -286,12 +286,12 @@ void Tresize::called()
         const QSignalBlocker quiet(degree);
         degree->setText(QStringLiteral("0"));
     }
-    degreeChange();
 
     // Before the first picture there is no ratio to keep: the last one stays.
     if (width > 0 && height > 0)
         aspect = static_cast<double>(width) / height;
     decided = false;
+    computed_ = false;
     if (host_)
         host_->setMarkerVisible(false);
 
@@ -301,9 +301,13 @@ void Tresize::called()
         intransClick();
     transcolor->setColor(hasPicture() ? pixelColour(host_->workbmp(), 0, 0) : QColor(Qt::black));
     intransClick();
-
-    lastpreview = currentSettings();
     progress->setValue(0);
+
+    // Last, as kept hundredths that are no integer raise the conversion
+    // error here: the dialog is open and otherwise prepared (marker hidden,
+    // nothing to hand over on closing) when the error box shows.
+    degreeChange();
+    lastpreview = currentSettings();
 }
 
 void Tresize::FormHide()
@@ -375,6 +379,7 @@ void Tresize::goresizeClick()
     // holds no integer (the selection rate included) stops the preview here.
     const ResizeSettings settings = currentSettings();
     resultbmp = Bitmap24();
+    computed_ = false;
     newx = settings.newsizex;
     newy = settings.newsizey;
     if (newx < 1 || newy < 1)
@@ -385,6 +390,7 @@ void Tresize::goresizeClick()
     if (rotationSet()) {
         resultbmp = Bitmap24(newx, newy);
         rotate(settings);
+        computed_ = true;
         host_->display(resultbmp);
     } else if (newx == width && newy == height) {
         // The display goes back to the picture itself, so that what "決定"
@@ -394,10 +400,12 @@ void Tresize::goresizeClick()
     } else if (zoom::reduces(width, height, newx, newy)) {
         resultbmp = Bitmap24(newx, newy);
         zoomdown(settings);
+        computed_ = true;
         host_->display(resultbmp);
     } else {
         resultbmp = Bitmap24(newx, newy);
         zoomup(settings);
+        computed_ = true;
         host_->display(resultbmp);
     }
     lastpreview = settings;
@@ -406,11 +414,23 @@ void Tresize::goresizeClick()
 void Tresize::okeyClick()
 {
     requirePicture();
-    // All nine are converted, also when an earlier one already differs.
-    if (currentSettings() != lastpreview)
+    // All nine are converted, also when an earlier one already differs. The
+    // result is computed first when the settings changed since the last
+    // preview, and also when the display no longer shows what they give (a
+    // rotation already set at opening, or the main window loaded, flipped or
+    // cropped its picture since): what is handed over is what they say.
+    const ResizeSettings settings = currentSettings();
+    if (settings != lastpreview || !displaysResultOf(settings))
         goresizeClick();
     decided = true;
     hide();
+}
+
+bool Tresize::displaysResultOf(const ResizeSettings& settings) const
+{
+    if (computed_)
+        return host_->displays(resultbmp);
+    return !rotationSet() && settings.newsizex == picwidth() && settings.newsizey == picheight();
 }
 
 void Tresize::cancelClick()

@@ -201,6 +201,13 @@ private:
     void keepRatioFromX();
     void keepRatioFromY();
 
+    // Whether the display shows what these settings give: the result a
+    // preview of this opening computed, or, with nothing computed, the
+    // picture itself when they ask for its own size and no rotation.
+    bool displaysResultOf(const clipora::zoom::ResizeSettings& settings) const;
+
     std::unique_ptr<clipora::zoom::ResizeHost> host_;
     bool backgroundPressed_ = false;
+    // A preview since the dialog opened left its result in resultbmp.
+    bool computed_ = false;
 };

@@ -19,6 +19,8 @@ public:
     virtual const Bitmap24& workbmp() const = 0;
     // The picture display takes a copy of `bitmap` and sizes itself to it.
     virtual void display(const Bitmap24& bitmap) = 0;
+    // Whether the display shows exactly `bitmap` (its size and pixels).
+    virtual bool displays(const Bitmap24& bitmap) const = 0;
     // The main window takes over whatever its display shows as the new
     // picture (sizes, working bitmap, rulers, fields).
     virtual void loaded() = 0;

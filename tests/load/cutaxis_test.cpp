@@ -14,28 +14,29 @@ using namespace clipora;
 TEST(CutAxisRules, TypedNumbersKeepTheAreaInsideThePictureAndNonEmpty)
 {
     const int typedNumbers[] = {INT_MIN, -2, -1, 0, 1, 2, 3, 5, 7, 8, 9, INT_MAX - 1, INT_MAX};
+    // Empty areas too, as the mouse leaves them (at 0 and at the far border).
     for (int pic = 1; pic <= 8; ++pic)
-        for (int low = 0; low < pic; ++low)
-            for (int high = low + 1; high <= pic; ++high)
+        for (int low = 0; low <= pic; ++low)
+            for (int high = low; high <= pic; ++high)
                 for (const int typed : typedNumbers) {
                     SCOPED_TRACE(testing::Message() << "picture " << pic << ", area " << low << ".." << high
                                                     << ", typed " << typed);
                     const auto l = applyLowEdge(typed, high);
                     ASSERT_EQ(l.has_value(), typed >= 0);
                     if (l) {
-                        EXPECT_TRUE(0 <= l->value && l->value < high);
+                        EXPECT_TRUE(0 <= l->value && (l->value < high || (high == 0 && l->value == 0)));
                         EXPECT_EQ(l->corrected, l->value != typed);
                     }
                     const auto h = applyHighEdge(typed, low, pic);
                     ASSERT_EQ(h.has_value(), typed > 0);
                     if (h) {
-                        EXPECT_TRUE(low < h->value && h->value <= pic);
+                        EXPECT_TRUE((low < h->value || (low == pic && h->value == pic)) && h->value <= pic);
                         EXPECT_EQ(h->corrected, h->value != typed);
                     }
                     const auto s = applySize(typed, low, pic);
                     ASSERT_EQ(s.has_value(), typed > 0);
                     if (s) {
-                        EXPECT_TRUE(s->value >= 1 && low + s->value <= pic);
+                        EXPECT_TRUE(s->value >= (low < pic ? 1 : 0) && low + s->value <= pic);
                         EXPECT_EQ(s->value == typed, std::int64_t(low) + typed <= pic);
                         EXPECT_EQ(s->corrected, s->value != typed);
                     }

@@ -808,6 +808,37 @@ TEST_F(MainWindow, WithoutAutoResetAPictureEndingBeforeTheAreaKeepsItInside)
     EXPECT_EQ(marker(), markerFor({20, 21, 29, 30}));
 }
 
+// Before the first picture the rulers hold the window's own 0..300, which
+// no field shows: the first picture is the whole area, reset or not.
+TEST_F(MainWindow, WithoutAutoResetTheFirstPictureIsStillTheWholeArea)
+{
+    w->autoreset->trigger();
+    ASSERT_FALSE(w->autoreset->isChecked());
+    loadByDialog(writeBmp("first.bmp", 500, 120));
+    EXPECT_EQ(area(), (Area{0, 500, 0, 120}));
+    EXPECT_EQ(fieldTexts(), QStringList({"0", "500", "500", "0", "120", "120"}));
+    EXPECT_EQ(marker(), markerFor({0, 500, 0, 120}));
+    EXPECT_EQ(w->areax->position(), 250);
+    EXPECT_EQ(w->areay->position(), 60);
+}
+
+// A drop keeps the focus where it is: with the bottom edge's mode on, the
+// lowered maximum moves the thumb, which pulls the bottom edge in to the
+// new border past the upper edge. The load then keeps the area inside.
+TEST_F(MainWindow, WithoutAutoResetALoadInAFarEdgeModeKeepsTheAreaInside)
+{
+    loadByDialog(writeBmp("tall.bmp", 200, 500));
+    type(w->edgeyu, "300");
+    type(w->edgeyb, "400");
+    w->autoreset->trigger();
+    QTest::mouseClick(w->YB, Qt::LeftButton);
+    ASSERT_TRUE(w->areay->hasFocus());
+    ASSERT_EQ(dropOn(w->mainimage, {writeBmp("short.bmp", 100, 142)}), Qt::CopyAction);
+    EXPECT_EQ(area(), (Area{0, 100, 141, 142}));
+    EXPECT_EQ(fieldTexts(), QStringList({"0", "100", "100", "141", "1", "142"}));
+    EXPECT_EQ(marker(), markerFor({0, 100, 141, 142}));
+}
+
 // ---------------------------------------------------------------------------
 // The cut area
 

@@ -394,6 +394,45 @@ TEST_F(ResizeDialog, ASettingChangedAfterThePreviewIsComputedBeforeTheHandOver)
     EXPECT_EQ(test::rgbAt(work(), 31, 47), rgbOf(r->transcolor->color()));
 }
 
+// "決定" hands over what the settings say, also when the display no longer
+// shows it: a rotation kept in the hundredths from the last opening, or a
+// picture flipped in the main window after the preview.
+TEST_F(ResizeDialog, OkComputesWhatTheSettingsSayWhenTheDisplayNoLongerShowsIt)
+{
+    loadPicture(200, 100);
+    open();
+    enter(r->degreesub, QStringLiteral("50"));
+    QTest::mouseClick(r->cancel, Qt::LeftButton);
+    open();
+    ASSERT_EQ(r->newsizex->text(), QStringLiteral("201"));
+    const Bitmap24 source = work();
+    QTest::mouseClick(r->okey, Qt::LeftButton);
+    EXPECT_FALSE(r->isVisible());
+    ASSERT_EQ(w->picwidth, 201);
+    ASSERT_EQ(w->picheight, 102);
+    Bitmap24 turned(201, 102);
+    zoom::rotate(source, turned, r->angle, zoom::colourValue(r->fillcolor->color()), true,
+                 {false, zoom::colourValue(r->transcolor->color()), 50});
+    EXPECT_TRUE(test::samePixels(turned, work()));
+
+    open();
+    enter(r->degreesub, QStringLiteral("0"));
+    untickRatio();
+    enter(r->newsizex, QStringLiteral("100"));
+    QTest::mouseClick(r->goresize, Qt::LeftButton);
+    test::activate(*w);
+    w->Hflip->trigger();
+    const Bitmap24 flipped = work();
+    test::activate(*r);
+    QTest::mouseClick(r->okey, Qt::LeftButton);
+    EXPECT_FALSE(r->isVisible());
+    EXPECT_EQ(w->picwidth, 100);
+    EXPECT_EQ(w->picheight, 102);
+    Bitmap24 expected(100, 102);
+    zoom::zoomdown(flipped, expected, {false, zoom::colourValue(r->transcolor->color()), 50});
+    EXPECT_TRUE(test::samePixels(expected, work()));
+}
+
 TEST_F(ResizeDialog, TheCloseBoxPutsTheWorkingBitmapBackAndHandsNothingOver)
 {
     loadPicture(64, 48);
