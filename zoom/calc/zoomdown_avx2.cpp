@@ -489,6 +489,17 @@ private:
 
 }  // namespace
 
+CLIPORA_AVX2 void addRowAvx2(std::uint16_t* sums, const std::uint8_t* row, std::size_t bytes)
+{
+    std::size_t i = 0;
+    for (; i + 16 <= bytes; i += 16) {
+        const __m256i add = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i)));
+        __m256i* at = reinterpret_cast<__m256i*>(sums + i);
+        _mm256_storeu_si256(at, _mm256_add_epi16(_mm256_loadu_si256(at), add));
+    }
+    addRowPortable(sums + i, row + i, bytes - i);
+}
+
 void zoomdownAvx2(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
                   const Progress& progress, const ZoomdownPlan& plan)
 {
@@ -501,6 +512,11 @@ void zoomdownAvx2(const Bitmap24& source, Bitmap24& target, const Transparency& 
 }
 
 #else
+
+void addRowAvx2(std::uint16_t* sums, const std::uint8_t* row, std::size_t bytes)
+{
+    addRowPortable(sums, row, bytes);
+}
 
 void zoomdownAvx2(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
                   const Progress& progress, const ZoomdownPlan& plan)
