@@ -110,8 +110,7 @@ void zoomdown(const Bitmap24& source, Bitmap24& target, const Transparency& tran
     const detail::Isa isa = detail::currentIsa();
     if (!transparency.on) {
         if (const detail::WholeRatio ratio = detail::wholeRatioOf(plan)) {
-            detail::zoomdownWhole(source, target, progress, plan, ratio,
-                                  isa == detail::Isa::portable ? detail::addRowPortable : detail::addRowAvx2);
+            detail::zoomdownWhole(source, target, progress, plan, ratio, isa != detail::Isa::portable);
             return;
         }
     }

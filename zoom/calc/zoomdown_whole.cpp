@@ -33,7 +33,13 @@
 //
 // The sums: each target row adds its ky source rows byte for byte into
 // 16-bit column sums (ky <= 256 keeps them below 2^16), then each target
-// pixel adds kx of those; only a tie looks at the edge values.
+// pixel adds kx of those; only a tie looks at the edge values. With AVX2 and
+// n a power of two the rounding is a shift and a mask, done for every
+// column position 16 at a time (kx times more positions than needed, but
+// no scalar work per value), and the block starts are picked out after.
+
+#include <bit>
+#include <cstring>
 
 #include "zoom/calc/kernels.h"
 
@@ -80,40 +86,85 @@ void addRowPortable(std::uint16_t* sums, const std::uint8_t* row, std::size_t by
         sums[i] = static_cast<std::uint16_t>(sums[i] + row[i]);
 }
 
+namespace {
+
+// One target row from the column sums of its source rows. KX is kx when
+// known at compile time (0: use `kx`); Shift is log2 n when n is a power of
+// two (-1: divide through `m`).
+template <int KX, int Shift>
+void finishRow(const std::uint16_t* sums, const std::uint8_t* lastRow, std::uint8_t* out, int width, int runtimeKx,
+               unsigned n, std::uint64_t m)
+{
+    const int kx = KX ? KX : runtimeKx;
+    for (int x = 0; x < width; ++x, sums += 3 * kx, lastRow += 3 * kx, out += 3) {
+        for (int c = 0; c < 3; ++c) {
+            unsigned s = 0;
+            for (int j = 0; j < kx; ++j)
+                s += sums[3 * j + c];
+            const unsigned q = Shift >= 0 ? s >> Shift : static_cast<unsigned>((s * m) >> 32);
+            const unsigned twice = 2 * (s - q * n);
+            unsigned v = q + (twice > n);
+            if (twice == n) [[unlikely]] {
+                // A tie: the shortened edges put the mean just below it
+                // unless every edge value is 0.
+                bool edge = sums[3 * (kx - 1) + c] != 0;
+                for (int j = 0; j < kx && !edge; ++j)
+                    edge = lastRow[3 * j + c] != 0;
+                v = q + (!edge && (q & 1));
+            }
+            out[c] = static_cast<std::uint8_t>(v);
+        }
+    }
+}
+
+using RowFinisher = void (*)(const std::uint16_t*, const std::uint8_t*, std::uint8_t*, int, int, unsigned,
+                             std::uint64_t);
+
+template <int KX>
+RowFinisher finisherFor(unsigned n)
+{
+    switch (n) {
+    case 2: return finishRow<KX, 1>;
+    case 4: return finishRow<KX, 2>;
+    case 16: return finishRow<KX, 4>;
+    case 64: return finishRow<KX, 6>;
+    default: return finishRow<KX, -1>;
+    }
+}
+
+}  // namespace
+
 void zoomdownWhole(const Bitmap24& source, Bitmap24& target, const Progress& progress, const ZoomdownPlan& plan,
-                   WholeRatio ratio, RowAdder addRow)
+                   WholeRatio ratio, bool vector)
 {
     const int kx = ratio.kx, ky = ratio.ky;
     const unsigned n = static_cast<unsigned>(kx * ky);
     // floor(S / n) = (S m) >> 32 with m = ceil(2^32 / n), as S n < 2^32.
     const std::uint64_t m = ((std::uint64_t{1} << 32) + n - 1) / n;
+    const RowFinisher finish = kx == 2 ? finisherFor<2>(n) : kx == 4 ? finisherFor<4>(n) : kx == 8 ? finisherFor<8>(n)
+                                                                                                 : finisherFor<0>(n);
+    const int shift = std::countr_zero(n);
+    const bool vectorFinish = vector && n >= 2 && (n & (n - 1)) == 0;
+    const RowAdder addRow = vector ? addRowAvx2 : addRowPortable;
     const std::size_t bytes = 3 * static_cast<std::size_t>(plan.srcWidth);
-    std::vector<std::uint16_t> sums(bytes);
+    const std::size_t used = 3 * static_cast<std::size_t>(kx) * plan.width;  // every position of every block
+    const std::size_t positions = (used + 15) / 16 * 16, padded = positions + 3 * kx + 32;
+    std::vector<std::uint16_t> sums(padded);
+    std::vector<std::uint8_t> lastRow(vectorFinish ? padded : 0), rounded(vectorFinish ? padded : 0);
     for (int y = 0; y < plan.height; ++y) {
-        std::fill(sums.begin(), sums.end(), std::uint16_t{0});
+        std::fill(sums.begin(), sums.begin() + static_cast<std::ptrdiff_t>(bytes), std::uint16_t{0});
         for (int k = 0; k < ky; ++k)
             addRow(sums.data(), source.row(y * ky + k), bytes);
-        const std::uint8_t* lastRow = source.row(y * ky + ky - 1);
+        const std::uint8_t* last = source.row(y * ky + ky - 1);
         std::uint8_t* out = target.row(y);
-        for (int x = 0; x < plan.width; ++x) {
-            const std::size_t at = 3 * static_cast<std::size_t>(x) * kx;
-            for (int c = 0; c < 3; ++c) {
-                unsigned s = 0;
-                for (int j = 0; j < kx; ++j)
-                    s += sums[at + 3 * static_cast<std::size_t>(j) + c];
-                const unsigned q = static_cast<unsigned>((s * m) >> 32);
-                const unsigned twice = 2 * (s - q * n);
-                unsigned v = q + (twice > n);
-                if (twice == n) {
-                    // A tie: the shortened edges put the mean just below it
-                    // unless every edge value is 0.
-                    bool edge = sums[at + 3 * static_cast<std::size_t>(kx - 1) + c] != 0;
-                    for (int j = 0; j < kx && !edge; ++j)
-                        edge = lastRow[at + 3 * static_cast<std::size_t>(j) + c] != 0;
-                    v = q + (!edge && (q & 1));
-                }
-                out[3 * x + c] = static_cast<std::uint8_t>(v);
-            }
+        if (vectorFinish) {
+            std::copy(last, last + bytes, lastRow.begin());
+            finishWholeRowAvx2(sums.data(), lastRow.data(), rounded.data(), positions, kx, shift);
+            const std::uint8_t* at = rounded.data();
+            for (int x = 0; x < plan.width; ++x, at += 3 * kx)
+                std::memcpy(out + 3 * x, at, 3);
+        } else {
+            finish(sums.data(), last, out, plan.width, kx, n, m);
         }
         if (progress)
             progress(progressAfterRow(y, plan.height));
