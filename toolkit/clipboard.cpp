@@ -18,6 +18,7 @@
 #include "imaging/limits.h"
 #include "imaging/quickpng.h"
 #include "reader/picturereader.h"
+#include "toolkit/x11clipboard.h"
 
 namespace clipora {
 
@@ -96,22 +97,36 @@ Picture readBitmapFormat(const QMimeData& data, const QString& format, const QSt
 // The clipboard data our own copy puts there: the bitmap, turned into a
 // file format only when someone asks for that format. The PNG, the form
 // other programs ask for first, is made for speed and started at once on
-// other threads, so that a paste elsewhere finds it ready (or nearly) and
-// the window goes on answering while it is made.
+// other threads, so that a paste elsewhere finds it ready (or nearly). On
+// X11 other programs' requests for it are answered by serveClipboardPngOnX11
+// as soon as it is ready, and the window goes on answering meanwhile; a
+// request that reaches retrieveData (other platforms) waits for it there.
 class BitmapMimeData : public QMimeData {
 public:
-    explicit BitmapMimeData(Bitmap24 bitmap) : bitmap_(std::move(bitmap))
+    explicit BitmapMimeData(Bitmap24 bitmap) : bitmap_(std::move(bitmap)), png_(std::make_shared<ClipboardPng>())
     {
-        pngMaking_ = std::async(std::launch::async, [this] { return encodePngQuickly(bitmap_, 0, &dropped_); });
+        making_ = std::async(std::launch::async, [this, png = png_] {
+            try {
+                const Bytes bytes = encodePngQuickly(bitmap_, 0, &png->dropped);
+                if (!bytes.empty())
+                    png->bytes = std::make_shared<const QByteArray>(toByteArray(bytes));
+            } catch (const std::exception&) {
+                // No PNG: requests for it are refused.
+            }
+            png->finished.store(true, std::memory_order_release);
+        });
     }
 
-    // Replaced on the clipboard before anyone asked: the PNG is not wanted.
+    // Replaced on the clipboard: the PNG is wanted only by transfers that
+    // already have it (they share its bytes); one still being made stops.
     ~BitmapMimeData() override
     {
-        dropped_ = true;
-        if (pngMaking_.valid())
-            pngMaking_.wait();
+        png_->dropped = true;
+        if (making_.valid())
+            making_.wait();  // the thread reads bitmap_
     }
+
+    std::shared_ptr<ClipboardPng> png() const { return png_; }
 
     const Bitmap24& bitmap() const { return bitmap_; }
 
@@ -129,9 +144,8 @@ protected:
     {
         try {
             if (mimeType == QStringLiteral("image/png")) {
-                if (!png_ && pngMaking_.valid())
-                    png_ = toByteArray(pngMaking_.get());  // waits while it is still being made
-                return png_ ? QVariant(*png_) : QVariant();
+                making_.wait();  // while it is still being made
+                return png_->bytes ? QVariant(*png_->bytes) : QVariant();
             }
             if (mimeType == QStringLiteral("image/bmp") || mimeType == QStringLiteral("image/x-bmp")) {
                 if (!bmp_)
@@ -165,9 +179,8 @@ private:
     }
 
     Bitmap24 bitmap_;
-    std::atomic<bool> dropped_{false};
-    mutable std::future<Bytes> pngMaking_;
-    mutable std::optional<QByteArray> png_;
+    std::shared_ptr<ClipboardPng> png_;
+    std::future<void> making_;
     mutable std::optional<QByteArray> bmp_;
 };
 
@@ -259,6 +272,13 @@ void copyToClipboard(Bitmap24 bitmap)
                                 : nullptr;
     if (!clipboard)
         throw ImagingError(messages::cannotOpenClipboard);
+    serveClipboardPngOnX11([]() -> std::shared_ptr<ClipboardPng> {
+        const QClipboard* clipboard = QGuiApplication::clipboard();
+        if (!clipboard->ownsClipboard())
+            return nullptr;
+        const auto* own = dynamic_cast<const BitmapMimeData*>(clipboard->mimeData(QClipboard::Clipboard));
+        return own ? own->png() : nullptr;
+    });
     QMimeData* data = mimeDataForBitmap(std::move(bitmap));
     clipboard->setMimeData(data, QClipboard::Clipboard);  // the clipboard owns `data` from here
     // Where the platform would not make us the clipboard's owner, the

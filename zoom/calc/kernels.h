@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -178,6 +179,28 @@ extern double reductionTieMargin;
 
 void zoomdownPortable(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
                       const Progress& progress, const ZoomdownPlan& plan);
+
+// A reduction whose footprints are whole kx x ky blocks of the source (see
+// zoomdown_whole.cpp); {0, 0} when the plan is not one such.
+struct WholeRatio {
+    int kx = 0, ky = 0;
+    explicit operator bool() const { return kx > 0; }
+};
+WholeRatio wholeRatioOf(const ZoomdownPlan& plan);
+// Adds `bytes` bytes of a source row to 16-bit sums, byte for byte.
+using RowAdder = void (*)(std::uint16_t* sums, const std::uint8_t* row, std::size_t bytes);
+void addRowPortable(std::uint16_t* sums, const std::uint8_t* row, std::size_t bytes);
+void addRowAvx2(std::uint16_t* sums, const std::uint8_t* row, std::size_t bytes);
+// For n = kx ky = 2^shift >= 2: the rounded mean of the block whose top-left
+// byte is at each of `positions` (a multiple of 16) positions of the column
+// sums, into `rounded`. `sums` and `lastRow` (the block row's last source
+// row) are readable 3 kx + 32 past `positions`.
+void finishWholeRowAvx2(const std::uint16_t* sums, const std::uint8_t* lastRow, std::uint8_t* rounded,
+                        std::size_t positions, int kx, int shift);
+// The reduction of such a plan without transparency, from integer sums:
+// the same bytes as the plain code. `vector`: AVX2 may be used.
+void zoomdownWhole(const Bitmap24& source, Bitmap24& target, const Progress& progress, const ZoomdownPlan& plan,
+                   WholeRatio ratio, bool vector);
 void zoomdownAvx2(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
                   const Progress& progress, const ZoomdownPlan& plan);
 void zoomdownAvx512(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,

@@ -107,7 +107,14 @@ void zoomdown(const Bitmap24& source, Bitmap24& target, const Transparency& tran
     }
     const detail::ZoomdownPlan plan =
         detail::planZoomdown(source.width(), source.height(), target.width(), target.height());
-    switch (detail::currentIsa()) {
+    const detail::Isa isa = detail::currentIsa();
+    if (!transparency.on) {
+        if (const detail::WholeRatio ratio = detail::wholeRatioOf(plan)) {
+            detail::zoomdownWhole(source, target, progress, plan, ratio, isa != detail::Isa::portable);
+            return;
+        }
+    }
+    switch (isa) {
     case detail::Isa::avx512: detail::zoomdownAvx512(source, target, transparency, progress, plan); break;
     case detail::Isa::avx2: detail::zoomdownAvx2(source, target, transparency, progress, plan); break;
     case detail::Isa::portable: detail::zoomdownPortable(source, target, transparency, progress, plan); break;

@@ -489,6 +489,47 @@ private:
 
 }  // namespace
 
+CLIPORA_AVX2 void addRowAvx2(std::uint16_t* sums, const std::uint8_t* row, std::size_t bytes)
+{
+    std::size_t i = 0;
+    for (; i + 16 <= bytes; i += 16) {
+        const __m256i add = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i)));
+        __m256i* at = reinterpret_cast<__m256i*>(sums + i);
+        _mm256_storeu_si256(at, _mm256_add_epi16(_mm256_loadu_si256(at), add));
+    }
+    addRowPortable(sums + i, row + i, bytes - i);
+}
+
+CLIPORA_AVX2 void finishWholeRowAvx2(const std::uint16_t* sums, const std::uint8_t* lastRow, std::uint8_t* rounded,
+                                     std::size_t positions, int kx, int shift)
+{
+    // Every position i, not only those that start a block: the sum of
+    // sums[i + 3j] for j < kx, then the rules of finishRow in 16-bit lanes.
+    const __m256i half = _mm256_set1_epi16(static_cast<short>(1 << (shift - 1)));
+    const __m256i low = _mm256_set1_epi16(static_cast<short>((1 << shift) - 1));
+    const __m256i one = _mm256_set1_epi16(1), zero = _mm256_setzero_si256();
+    const __m128i shiftBy = _mm_cvtsi32_si128(shift);
+    for (std::size_t i = 0; i < positions; i += 16) {
+        __m256i s = zero;
+        __m128i lastOr = _mm_setzero_si128();
+        for (int j = 0; j < kx; ++j) {
+            s = _mm256_add_epi16(s, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + i + 3 * j)));
+            lastOr = _mm_or_si128(lastOr, _mm_loadu_si128(reinterpret_cast<const __m128i*>(lastRow + i + 3 * j)));
+        }
+        const __m256i lastColumn = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + i + 3 * (kx - 1)));
+        const __m256i q = _mm256_srl_epi16(s, shiftBy);
+        const __m256i rem = _mm256_and_si256(s, low);
+        const __m256i edgeZero = _mm256_and_si256(_mm256_cmpeq_epi16(lastColumn, zero),
+                                                  _mm256_cmpeq_epi16(_mm256_cvtepu8_epi16(lastOr), zero));
+        const __m256i oddTie = _mm256_and_si256(_mm256_cmpeq_epi16(rem, half),
+                                                _mm256_cmpeq_epi16(_mm256_and_si256(q, one), one));
+        const __m256i up = _mm256_or_si256(_mm256_cmpgt_epi16(rem, half), _mm256_and_si256(oddTie, edgeZero));
+        const __m256i v = _mm256_sub_epi16(q, up);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(rounded + i),
+                         _mm_packus_epi16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1)));
+    }
+}
+
 void zoomdownAvx2(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
                   const Progress& progress, const ZoomdownPlan& plan)
 {
@@ -501,6 +542,13 @@ void zoomdownAvx2(const Bitmap24& source, Bitmap24& target, const Transparency& 
 }
 
 #else
+
+void finishWholeRowAvx2(const std::uint16_t*, const std::uint8_t*, std::uint8_t*, std::size_t, int, int) {}
+
+void addRowAvx2(std::uint16_t* sums, const std::uint8_t* row, std::size_t bytes)
+{
+    addRowPortable(sums, row, bytes);
+}
 
 void zoomdownAvx2(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
                   const Progress& progress, const ZoomdownPlan& plan)

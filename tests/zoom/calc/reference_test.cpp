@@ -246,6 +246,44 @@ TEST_P(MatchesReference, WholeNumberReductions)
         }
 }
 
+// Whole-number ratios put block sums exactly on halves of the area; the
+// shortened far edges then decide: just below the half unless every value
+// in the block's last row and column is 0. Sparse pictures of small values
+// make both kinds of tie common; the cases count that they occur.
+TEST_P(MatchesReference, WholeNumberReductionsOnTies)
+{
+    Maker make(707);
+    long long ties[2] = {0, 0};  // with every edge value 0, with some above 0
+    static const std::pair<int, int> blocks[] = {{2, 2}, {4, 4}, {2, 1}, {1, 4}, {3, 2}, {8, 2}, {16, 16}};
+    for (const auto& [kx, ky] : blocks)
+        for (int n = 0; n < 6; ++n) {
+            const int nw = make.between(1, 40), nh = make.between(1, 6), w = nw * kx, h = nh * ky;
+            Bitmap24 source(w, h);
+            for (int y = 0; y < h; ++y)
+                for (int i = 0; i < 3 * w; ++i)
+                    source.row(y)[i] = static_cast<std::uint8_t>(make.chance(0.7) ? 0 : make.between(0, n < 3 ? 3 : 255));
+            for (int y = 0; y < nh; ++y)
+                for (int x = 0; x < nw; ++x)
+                    for (int c = 0; c < 3; ++c) {
+                        int sum = 0, edge = 0;
+                        for (int i = 0; i < ky; ++i)
+                            for (int j = 0; j < kx; ++j) {
+                                const int v = source.pixel(x * kx + j, y * ky + i)[c];
+                                sum += v;
+                                edge += (i == ky - 1 || j == kx - 1) ? v : 0;
+                            }
+                        if (2 * (sum % (kx * ky)) == kx * ky)
+                            ++ties[edge > 0];
+                    }
+            Bitmap24 expected(nw, nh, 0), actual(nw, nh, 1);
+            reference::zoomdown(source, expected, false, 0x123456, 50);
+            zoom::zoomdown(source, actual, {false, 0x123456, 50});
+            ASSERT_TRUE(samePixels(expected, actual)) << describe("zoomdown", w, h, nw, nh, false, 0x123456, 50);
+        }
+    EXPECT_GT(ties[0], 50);
+    EXPECT_GT(ties[1], 100);
+}
+
 // Sample positions on exact quarters and halves (enlargements by 2, 4 and
 // 8; a turn by 0 degrees into a target one pixel larger samples halfway
 // between pixels; 180 degrees lands a hair off the halves) put many channel
