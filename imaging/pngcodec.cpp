@@ -7,6 +7,7 @@
 #include <string>
 
 #include <png.h>
+#include <zlib.h>
 
 #include "codecs.h"
 #include "errors.h"
@@ -125,6 +126,115 @@ bool decodeInto(Reader& r, Picture& picture, std::vector<png_byte>& rgba, std::v
     return true;
 }
 
+std::uint32_t bigEndian32(const std::uint8_t* p)
+{
+    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
+}
+
+// The chunks of the file lead intact to its end: each lies within the file,
+// every critical chunk not yet wholly read (`readUpTo` bytes were) has its
+// right checksum, the pixel data is one run of IDAT chunks, nothing but
+// ancillary chunks follows it, and an empty IEND closes the file. This is
+// what the full decoder checks on its way to IEND, short of decompressing
+// the pixel data.
+bool restIntact(ByteView file, std::size_t readUpTo)
+{
+    std::size_t at = 8;
+    bool inPixels = false, afterPixels = false;
+    for (;;) {
+        if (file.size() - at < 12)
+            return false;
+        const std::uint8_t* chunk = file.data() + at;
+        const std::uint32_t length = bigEndian32(chunk);
+        if (length > 0x7FFFFFFFu || file.size() - at - 12 < length)
+            return false;
+        const std::size_t end = at + 12 + length;
+        const bool critical = (chunk[4] & 0x20) == 0;
+        const bool pixels = std::memcmp(chunk + 4, "IDAT", 4) == 0;
+        const bool last = std::memcmp(chunk + 4, "IEND", 4) == 0;
+        if (pixels && afterPixels)
+            return false;
+        inPixels = inPixels || pixels;
+        afterPixels = afterPixels || (inPixels && !pixels);
+        if (afterPixels && critical && !last)
+            return false;
+        if (critical && end > readUpTo) {
+            const auto sum = crc32(crc32(0, nullptr, 0), chunk + 4, static_cast<uInt>(length + 4));
+            if (sum != bigEndian32(chunk + 8 + length))
+                return false;
+        }
+        if (last)
+            return length == 0;
+        at = end;
+    }
+}
+
+struct AreaDecode {
+    Picture part;
+    bool inside = false;
+    bool needsWhole = false;
+};
+
+// The area's rows and columns with the full decoder's transformations; stops
+// after the area's last row.
+bool decodeAreaInto(Reader& r, const Source& source, const CutArea& area, AreaDecode& result,
+                    std::vector<png_byte>& row)
+{
+    if (setjmp(png_jmpbuf(r.png)))
+        return false;
+    png_set_user_limits(r.png, static_cast<png_uint_32>(maxPictureSide), static_cast<png_uint_32>(maxPictureSide));
+    png_read_info(r.png, r.info);
+    const png_uint_32 width = png_get_image_width(r.png, r.info);
+    const png_uint_32 height = png_get_image_height(r.png, r.info);
+    checkPictureSize(width, height);
+    result.inside = area.xl >= 0 && area.yu >= 0 && !area.empty() && static_cast<png_uint_32>(area.xr) <= width &&
+                    static_cast<png_uint_32>(area.yb) <= height;
+    if (!result.inside)
+        return true;
+    // Each pass of an interlaced file revisits every row.
+    if (png_get_interlace_type(r.png, r.info) != PNG_INTERLACE_NONE) {
+        result.needsWhole = true;
+        return true;
+    }
+
+    png_set_expand(r.png);
+    png_set_scale_16(r.png);
+    png_set_gray_to_rgb(r.png);
+    png_set_bgr(r.png);
+    png_set_interlace_handling(r.png);
+    png_read_update_info(r.png, r.info);
+    const int channels = png_get_channels(r.png, r.info);
+    if (channels != 3 && channels != 4)
+        png_error(r.png, "unexpected channel count");
+
+    const std::size_t w = static_cast<std::size_t>(area.width());
+    result.part.pixels = Bitmap24(area.width(), area.height());
+    if (channels == 4)
+        result.part.alpha.resize(w * static_cast<std::size_t>(area.height()));
+    row.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(channels));
+    for (int y = 0; y < area.yb; ++y) {
+        png_read_row(r.png, row.data(), nullptr);
+        if (y < area.yu)
+            continue;
+        const png_byte* src = row.data() + static_cast<std::size_t>(area.xl) * static_cast<std::size_t>(channels);
+        std::uint8_t* dst = result.part.pixels.row(y - area.yu);
+        if (channels == 3) {
+            std::memcpy(dst, src, 3 * w);
+            continue;
+        }
+        std::uint8_t* cover = result.part.alpha.data() + static_cast<std::size_t>(y - area.yu) * w;
+        for (std::size_t x = 0; x < w; ++x) {
+            std::memcpy(dst + 3 * x, src + 4 * x, 3);
+            cover[x] = src[4 * x + 3];
+        }
+    }
+    if (static_cast<png_uint_32>(area.yb) == height)
+        png_read_end(r.png, nullptr);
+    else
+        result.needsWhole = !restIntact(source.bytes, source.at);
+    return true;
+}
+
 bool encodeInto(Writer& w, const Bitmap24& bitmap)
 {
     if (setjmp(png_jmpbuf(w.png)))
@@ -177,6 +287,27 @@ Picture decodePng(ByteView file)
     if (opaque)
         picture.alpha.clear();
     return picture;
+}
+
+std::optional<Bitmap24> decodePngArea(ByteView file, const CutArea& area)
+{
+    Source source {file};
+    ErrorState errors;
+    Reader r;
+    r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, onError, onWarning);
+    if (r.png)
+        r.info = png_create_info_struct(r.png);
+    if (!r.png || !r.info)
+        throw std::bad_alloc();
+    png_set_read_fn(r.png, &source, readFromMemory);
+
+    AreaDecode result;
+    std::vector<png_byte> row;
+    if (!decodeAreaInto(r, source, area, result, row))
+        fail(errors);
+    if (!result.inside || result.needsWhole)
+        return std::nullopt;
+    return flattenPicture(result.part);
 }
 
 Bytes encodePng(const Bitmap24& bitmap)
