@@ -11,6 +11,7 @@
 
 #include "bitmap24.h"
 #include "bitmap8.h"
+#include "bytesource.h"
 #include "cut.h"
 #include "picture.h"
 
@@ -41,8 +42,13 @@ Picture decodePng(ByteView file);
 // not plainly intact (cut short, an unexpected marker or chunk). The caller
 // then decodes the whole file. Damage inside a PNG's compressed pixel data below
 // the area goes unseen, as those rows are never decompressed.
+// Read from a ByteSource, the file is read a piece at a time: a JPEG's part
+// after the area is only scanned for markers, a PNG's only for its chunks'
+// lengths and checksums.
 std::optional<Bitmap24> decodeJpegArea(ByteView file, const CutArea& area);
+std::optional<Bitmap24> decodeJpegArea(ByteSource& file, const CutArea& area);
 std::optional<Bitmap24> decodePngArea(ByteView file, const CutArea& area);
+std::optional<Bitmap24> decodePngArea(ByteSource& file, const CutArea& area);
 
 // Uncompressed 24-bit Windows bitmap: "BM", 40-byte header, bottom-up rows.
 Bytes encodeBmp(const Bitmap24& bitmap);

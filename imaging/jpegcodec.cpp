@@ -6,6 +6,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include <jpeglib.h>
 #include <jerror.h>
@@ -127,31 +128,97 @@ int decodeInto(Decompressor& d, ByteView file, Picture& picture, std::vector<JSA
     return 0;
 }
 
-// The bytes after what a single-scan file's decoding has taken so far lead
-// straight to its end-of-image marker: entropy-coded data and restart markers
-// only. The full decoder, reading on, would then meet nothing but the rest
-// of that data (whose faults it only warns about) and the marker.
-bool restEndsAtEoi(const jpeg_decompress_struct& info, ByteView file)
+// libjpeg's source reading a ByteSource a piece at a time. At the end it
+// warns and supplies an end-of-image marker, as libjpeg's memory source does.
+struct StreamSource {
+    jpeg_source_mgr pub {};
+    ByteSource* bytes = nullptr;
+    std::uint64_t offset = 0;
+    JOCTET buffer[1 << 16];
+};
+
+// The next piece of the file into the buffer; false at its end.
+bool readPiece(StreamSource& s)
+{
+    const std::size_t got = s.bytes->readAt(s.offset, s.buffer, sizeof s.buffer);
+    s.offset += got;
+    s.pub.next_input_byte = s.buffer;
+    s.pub.bytes_in_buffer = got;
+    return got > 0;
+}
+
+boolean fillInput(j_decompress_ptr info)
+{
+    auto& s = *reinterpret_cast<StreamSource*>(info->src);
+    if (!readPiece(s)) {
+        WARNMS(info, JWRN_JPEG_EOF);
+        s.buffer[0] = 0xFF;
+        s.buffer[1] = JPEG_EOI;
+        s.pub.next_input_byte = s.buffer;
+        s.pub.bytes_in_buffer = 2;
+    }
+    return TRUE;
+}
+
+void skipInput(j_decompress_ptr info, long count)
+{
+    jpeg_source_mgr& src = *info->src;
+    if (count <= 0)
+        return;
+    while (static_cast<std::size_t>(count) > src.bytes_in_buffer) {
+        count -= static_cast<long>(src.bytes_in_buffer);
+        fillInput(info);
+    }
+    src.next_input_byte += count;
+    src.bytes_in_buffer -= static_cast<std::size_t>(count);
+}
+
+void noOperation(j_decompress_ptr) {}
+
+void useStreamSource(jpeg_decompress_struct& info, StreamSource& s, ByteSource& bytes)
+{
+    s.bytes = &bytes;
+    s.pub.init_source = noOperation;
+    s.pub.fill_input_buffer = fillInput;
+    s.pub.skip_input_data = skipInput;
+    s.pub.resync_to_restart = jpeg_resync_to_restart;
+    s.pub.term_source = noOperation;
+    info.src = &s.pub;
+}
+
+// The rest of a single-scan file, after what its decoding has taken so far,
+// leads straight to its end-of-image marker: entropy-coded data and restart
+// markers only. The full decoder, reading on, would meet nothing but the
+// rest of that data (whose faults it only warns about) and the marker.
+// Reads the rest a piece at a time.
+bool restEndsAtEoi(const jpeg_decompress_struct& info, StreamSource& s)
 {
     constexpr int eoi = 0xD9;
     const auto isRestart = [](int marker) { return marker >= 0xD0 && marker <= 0xD7; };
     if (info.unread_marker != 0 && !isRestart(info.unread_marker))
         return info.unread_marker == eoi;
-    const std::uint8_t* p = info.src->next_input_byte;
-    if (p < file.data() || p > file.data() + file.size())
-        return false;
-    const std::uint8_t* const end = file.data() + file.size();
+    bool afterFF = false;
     for (;;) {
-        p = static_cast<const std::uint8_t*>(std::memchr(p, 0xFF, static_cast<std::size_t>(end - p)));
-        if (!p)
+        const JOCTET* p = s.pub.next_input_byte;
+        const JOCTET* const end = p + s.pub.bytes_in_buffer;
+        while (p < end) {
+            if (!afterFF) {
+                p = static_cast<const JOCTET*>(std::memchr(p, 0xFF, static_cast<std::size_t>(end - p)));
+                if (!p)
+                    break;
+                afterFF = true;
+                ++p;
+                continue;
+            }
+            const int marker = *p++;
+            if (marker == 0xFF)
+                continue;
+            if (marker != 0 && !isRestart(marker))
+                return marker == eoi;
+            afterFF = false;
+        }
+        if (!readPiece(s))
             return false;
-        while (p < end && *p == 0xFF)
-            ++p;
-        if (p == end)
-            return false;
-        const int marker = *p++;
-        if (marker != 0 && !isRestart(marker))
-            return marker == eoi;
     }
 }
 
@@ -181,8 +248,8 @@ struct AreaDecode {
 constexpr JDIMENSION areaMargin = 32;
 
 // Returns 0 on success, or libjpeg's message code.
-int decodeAreaInto(Decompressor& d, ByteView file, const CutArea& area, AreaDecode& result,
-                   std::vector<JSAMPLE>& row)
+int decodeAreaInto(Decompressor& d, StreamSource& source, ByteSource& file, const CutArea& area,
+                   AreaDecode& result, std::vector<JSAMPLE>& row)
 {
     if (setjmp(d.errors.jump))
         return d.errors.code ? d.errors.code : -1;
@@ -190,7 +257,7 @@ int decodeAreaInto(Decompressor& d, ByteView file, const CutArea& area, AreaDeco
     jpeg_create_decompress(&d.info);
     d.created = true;
     d.info.mem->max_memory_to_use = maxJpegWorkingMemory;
-    jpeg_mem_src(&d.info, file.data(), static_cast<unsigned long>(file.size()));
+    useStreamSource(d.info, source, file);
     jpeg_read_header(&d.info, TRUE);
 
     const bool cmyk = d.info.jpeg_color_space == JCS_CMYK || d.info.jpeg_color_space == JCS_YCCK;
@@ -242,7 +309,7 @@ int decodeAreaInto(Decompressor& d, ByteView file, const CutArea& area, AreaDeco
         jpeg_finish_decompress(&d.info);
     } else if (!jpeg_has_multiple_scans(&d.info)) {
         // A file of several scans was read whole when decoding started.
-        result.needsWhole = !restEndsAtEoi(d.info, file);
+        result.needsWhole = !restEndsAtEoi(d.info, source);
     }
     return 0;
 }
@@ -290,11 +357,18 @@ Picture decodeJpeg(ByteView file)
 
 std::optional<Bitmap24> decodeJpegArea(ByteView file, const CutArea& area)
 {
+    MemorySource source(file);
+    return decodeJpegArea(source, area);
+}
+
+std::optional<Bitmap24> decodeJpegArea(ByteSource& file, const CutArea& area)
+{
     AreaDecode result;
     std::vector<JSAMPLE> row;
+    const auto source = std::make_unique<StreamSource>();
     Decompressor d;
     installErrorManager(d.errors);
-    const int code = decodeAreaInto(d, file, area, result, row);
+    const int code = decodeAreaInto(d, *source, file, area, result, row);
     if (code != 0)
         throw ImagingError(formatMessage(messages::jpegError, code));
     if (!result.inside || result.needsWhole)

@@ -2,6 +2,7 @@
 // errors by long-jumping back to setjmp; the objects that must be released
 // on that road are owned by handles created before the jump point.
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
 #include <string>
@@ -131,36 +132,61 @@ std::uint32_t bigEndian32(const std::uint8_t* p)
     return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
 }
 
+// A file read a piece at a time, as far as libpng asks.
+struct Stream {
+    ByteSource* bytes = nullptr;
+    std::uint64_t at = 0;
+};
+
+void readFromStream(png_structp png, png_bytep out, png_size_t wanted)
+{
+    auto* stream = static_cast<Stream*>(png_get_io_ptr(png));
+    if (stream->bytes->readAt(stream->at, out, wanted) < wanted)
+        png_error(png, "the file ends early");
+    stream->at += wanted;
+}
+
 // The chunks of the file lead intact to its end: each lies within the file,
 // every critical chunk not yet wholly read (`readUpTo` bytes were) has its
 // right checksum, the pixel data is one run of IDAT chunks, nothing but
 // ancillary chunks follows it, and an empty IEND closes the file. This is
 // what the full decoder checks on its way to IEND, short of decompressing
 // the pixel data.
-bool restIntact(ByteView file, std::size_t readUpTo)
+bool restIntact(ByteSource& file, std::uint64_t readUpTo)
 {
-    std::size_t at = 8;
+    std::uint64_t at = 8;
     bool inPixels = false, afterPixels = false;
+    std::vector<std::uint8_t> piece(1 << 16);
     for (;;) {
-        if (file.size() - at < 12)
+        std::uint8_t head[8];
+        if (file.readAt(at, head, 8) < 8)
             return false;
-        const std::uint8_t* chunk = file.data() + at;
-        const std::uint32_t length = bigEndian32(chunk);
-        if (length > 0x7FFFFFFFu || file.size() - at - 12 < length)
+        const std::uint32_t length = bigEndian32(head);
+        if (length > 0x7FFFFFFFu)
             return false;
-        const std::size_t end = at + 12 + length;
-        const bool critical = (chunk[4] & 0x20) == 0;
-        const bool pixels = std::memcmp(chunk + 4, "IDAT", 4) == 0;
-        const bool last = std::memcmp(chunk + 4, "IEND", 4) == 0;
+        const std::uint64_t end = at + 12 + length;
+        const bool critical = (head[4] & 0x20) == 0;
+        const bool pixels = std::memcmp(head + 4, "IDAT", 4) == 0;
+        const bool last = std::memcmp(head + 4, "IEND", 4) == 0;
         if (pixels && afterPixels)
             return false;
         inPixels = inPixels || pixels;
         afterPixels = afterPixels || (inPixels && !pixels);
         if (afterPixels && critical && !last)
             return false;
+        std::uint8_t stored[4];
+        if (file.readAt(end - 4, stored, 4) < 4)
+            return false;
         if (critical && end > readUpTo) {
-            const auto sum = crc32(crc32(0, nullptr, 0), chunk + 4, static_cast<uInt>(length + 4));
-            if (sum != bigEndian32(chunk + 8 + length))
+            auto sum = crc32(crc32(0, nullptr, 0), head + 4, 4);
+            for (std::uint64_t done = 0; done < length;) {
+                const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), length - done));
+                if (file.readAt(at + 8 + done, piece.data(), want) < want)
+                    return false;
+                sum = crc32(sum, piece.data(), static_cast<uInt>(want));
+                done += want;
+            }
+            if (sum != bigEndian32(stored))
                 return false;
         }
         if (last)
@@ -177,7 +203,7 @@ struct AreaDecode {
 
 // The area's rows and columns with the full decoder's transformations; stops
 // after the area's last row.
-bool decodeAreaInto(Reader& r, const Source& source, const CutArea& area, AreaDecode& result,
+bool decodeAreaInto(Reader& r, Stream& source, const CutArea& area, AreaDecode& result,
                     std::vector<png_byte>& row)
 {
     if (setjmp(png_jmpbuf(r.png)))
@@ -231,7 +257,7 @@ bool decodeAreaInto(Reader& r, const Source& source, const CutArea& area, AreaDe
     if (static_cast<png_uint_32>(area.yb) == height)
         png_read_end(r.png, nullptr);
     else
-        result.needsWhole = !restIntact(source.bytes, source.at);
+        result.needsWhole = !restIntact(*source.bytes, source.at);
     return true;
 }
 
@@ -291,7 +317,13 @@ Picture decodePng(ByteView file)
 
 std::optional<Bitmap24> decodePngArea(ByteView file, const CutArea& area)
 {
-    Source source {file};
+    MemorySource bytes(file);
+    return decodePngArea(bytes, area);
+}
+
+std::optional<Bitmap24> decodePngArea(ByteSource& file, const CutArea& area)
+{
+    Stream source {&file};
     ErrorState errors;
     Reader r;
     r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, onError, onWarning);
@@ -299,7 +331,7 @@ std::optional<Bitmap24> decodePngArea(ByteView file, const CutArea& area)
         r.info = png_create_info_struct(r.png);
     if (!r.png || !r.info)
         throw std::bad_alloc();
-    png_set_read_fn(r.png, &source, readFromMemory);
+    png_set_read_fn(r.png, &source, readFromStream);
 
     AreaDecode result;
     std::vector<png_byte> row;

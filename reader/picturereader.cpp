@@ -130,9 +130,12 @@ FlattenedArea readFlattenedArea(const std::string& path, const CutArea& area)
     const bool jpeg = kind == "jpg" || kind == "jpeg";
     Bitmap24 whole;
     if (jpeg || kind == "png") {
+        {
+            FileSource file(path);
+            if (auto part = jpeg ? decodeJpegArea(file, area) : decodePngArea(file, area))
+                return {std::move(*part), 0, 0};
+        }
         const std::vector<std::uint8_t> bytes = readFileBytes(path);
-        if (auto part = jpeg ? decodeJpegArea(bytes, area) : decodePngArea(bytes, area))
-            return {std::move(*part), 0, 0};
         whole = flattenPicture(jpeg ? decodeJpeg(bytes) : decodePng(bytes));
     } else {
         whole = flattenPicture(readPictureFile(path));
