@@ -165,6 +165,45 @@ TEST_P(JpegArea, EqualsCuttingTheWholeDecode)
 INSTANTIATE_TEST_SUITE_P(EveryLayout, JpegArea, ::testing::ValuesIn(jpegCases()),
                          [](const auto& info) { return info.param.name; });
 
+TEST(JpegAreaLimits, FilesOfManyPiecesOfReading)
+{
+    // The area decoder reads 64 KiB at a time: files of several pieces, with
+    // restart markers, have piece edges inside markers and stuffed bytes.
+    for (int restart : {0, 1}) {
+        const Bitmap24 picture = test::randomBitmap(640, 480, 21);
+        jpeg_compress_struct info {};
+        jpeg_error_mgr err {};
+        info.err = jpeg_std_error(&err);
+        jpeg_create_compress(&info);
+        unsigned char* buffer = nullptr;
+        unsigned long size = 0;
+        jpeg_mem_dest(&info, &buffer, &size);
+        info.image_width = 640;
+        info.image_height = 480;
+        info.input_components = 3;
+        info.in_color_space = JCS_EXT_BGR;
+        jpeg_set_defaults(&info);
+        jpeg_set_quality(&info, 98, TRUE);
+        info.restart_interval = static_cast<unsigned>(restart);
+        jpeg_start_compress(&info, TRUE);
+        while (info.next_scanline < info.image_height) {
+            JSAMPROW row = const_cast<JSAMPROW>(picture.row(static_cast<int>(info.next_scanline)));
+            jpeg_write_scanlines(&info, &row, 1);
+        }
+        jpeg_finish_compress(&info);
+        jpeg_destroy_compress(&info);
+        const Bytes file(buffer, buffer + size);
+        std::free(buffer);
+        ASSERT_GT(file.size(), 4u << 16);
+        const Bitmap24 whole = flattenPicture(decodeJpeg(file));
+        for (const CutArea& area : areasOf(640, 480, 5)) {
+            const std::optional<Bitmap24> part = decodeJpegArea(file, area);
+            ASSERT_TRUE(part.has_value()) << named(area);
+            EXPECT_TRUE(test::samePixels(cutArea(whole, area), *part)) << named(area);
+        }
+    }
+}
+
 TEST(JpegAreaLimits, OutsideAreasAndDamagedTailsAreLeftToTheWholeDecode)
 {
     const Bytes file = writeJpeg({"420", JCS_RGB, 3, 2, 2, false, false, 0, false});
