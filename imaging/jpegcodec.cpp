@@ -258,6 +258,10 @@ int decodeAreaInto(Decompressor& d, StreamSource& source, ByteSource& file, cons
     d.created = true;
     d.info.mem->max_memory_to_use = maxJpegWorkingMemory;
     useStreamSource(d.info, source, file);
+    // libjpeg's memory source refuses an empty file at once.
+    std::uint8_t firstByte;
+    if (file.readAt(0, &firstByte, 1) == 0)
+        ERREXIT(&d.info, JERR_INPUT_EMPTY);
     jpeg_read_header(&d.info, TRUE);
 
     const bool cmyk = d.info.jpeg_color_space == JCS_CMYK || d.info.jpeg_color_space == JCS_YCCK;

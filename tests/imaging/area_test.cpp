@@ -240,6 +240,14 @@ TEST(JpegAreaLimits, OutsideAreasAndDamagedTailsAreLeftToTheWholeDecode)
             EXPECT_STREQ(whole.what(), part.what());
         }
     }
+    // An empty file and one cut inside its header: the same refusals.
+    for (const Bytes& broken : {Bytes{}, Bytes(file.begin(), file.begin() + 100)}) {
+        std::string whole = "accepted", part = "accepted";
+        try { decodeJpeg(broken); } catch (const ImagingError& e) { whole = e.what(); }
+        try { decodeJpegArea(broken, top); } catch (const ImagingError& e) { part = e.what(); }
+        EXPECT_EQ(whole, part);
+        EXPECT_NE(whole, "accepted");
+    }
     // The declared size is checked before anything is decoded.
     Bytes huge = file;
     for (std::size_t i = 0; i + 8 < huge.size(); ++i)
