@@ -40,8 +40,9 @@ Picture decodePng(ByteView file);
 // so that its blocks are smoothed with their neighbours), and when only the
 // whole decode can tell what becomes of the file: its part after the area is
 // not plainly intact (cut short, an unexpected marker or chunk). The caller
-// then decodes the whole file. Damage inside a PNG's compressed pixel data below
-// the area goes unseen, as those rows are never decompressed.
+// then decodes the whole file. Damage inside a PNG's compressed pixel data
+// below the area (its IDAT chunks' contents and checksums) goes unseen, as
+// those rows are never decompressed.
 // Read from a ByteSource, the file is read a piece at a time: a JPEG's part
 // after the area is only scanned for markers, a PNG's only for its chunks'
 // lengths and checksums.

@@ -147,16 +147,16 @@ void readFromStream(png_structp png, png_bytep out, png_size_t wanted)
 }
 
 // The chunks of the file lead intact to its end: each lies within the file,
-// every critical chunk not yet wholly read (`readUpTo` bytes were) has its
-// right checksum, the pixel data is one run of IDAT chunks, nothing but
-// ancillary chunks follows it, and an empty IEND closes the file. This is
-// what the full decoder checks on its way to IEND, short of decompressing
-// the pixel data.
+// the pixel data is one run of IDAT chunks, nothing but ancillary chunks
+// follows it, every critical chunk other than IDAT not yet wholly read
+// (`readUpTo` bytes were) has its right checksum, and an empty IEND closes
+// the file. This is what the full decoder checks on its way to IEND, short
+// of the pixel data below the area: neither decompressed nor checksummed.
 bool restIntact(ByteSource& file, std::uint64_t readUpTo)
 {
     std::uint64_t at = 8;
     bool inPixels = false, afterPixels = false;
-    std::vector<std::uint8_t> piece(1 << 16);
+    std::vector<std::uint8_t> data;
     for (;;) {
         std::uint8_t head[8];
         if (file.readAt(at, head, 8) < 8)
@@ -174,21 +174,16 @@ bool restIntact(ByteSource& file, std::uint64_t readUpTo)
         afterPixels = afterPixels || (inPixels && !pixels);
         if (afterPixels && critical && !last)
             return false;
-        std::uint8_t stored[4];
-        if (file.readAt(end - 4, stored, 4) < 4)
-            return false;
-        if (critical && end > readUpTo) {
-            auto sum = crc32(crc32(0, nullptr, 0), head + 4, 4);
-            for (std::uint64_t done = 0; done < length;) {
-                const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), length - done));
-                if (file.readAt(at + 8 + done, piece.data(), want) < want)
-                    return false;
-                sum = crc32(sum, piece.data(), static_cast<uInt>(want));
-                done += want;
-            }
-            if (sum != bigEndian32(stored))
+        if (critical && !pixels && end > readUpTo) {
+            data.resize(length + 8);
+            if (file.readAt(at + 4, data.data(), data.size()) < data.size())
+                return false;
+            const auto sum = crc32(crc32(0, nullptr, 0), data.data(), static_cast<uInt>(length + 4));
+            if (sum != bigEndian32(&data[length + 4]))
                 return false;
         }
+        // The next chunk's header, read next, shows that this one ends
+        // within the file; IEND's own checksum was read above.
         if (last)
             return length == 0;
         at = end;
