@@ -5,11 +5,14 @@
 // that it can be written in one go (see fileio.h).
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
 #include "bitmap24.h"
 #include "bitmap8.h"
+#include "bytesource.h"
+#include "cut.h"
 #include "picture.h"
 
 namespace clipora {
@@ -26,6 +29,27 @@ Picture decodeGif(ByteView file);
 // PNG: every colour type and depth, palette, tRNS, Adam7; 16-bit samples are
 // scaled to 8. Errors: "PNG イメージが不正です (%s)".
 Picture decodePng(ByteView file);
+
+// The cut area of a JPEG or PNG file, flattened on white: the same pixels as
+// cutArea(flattenPicture(decodeJpeg(file)), area) (or decodePng), but the
+// file is decoded only down to the area's last row, and a JPEG's columns
+// only around the area. A damaged part that is read is refused with the
+// full decoder's message. Returns nullopt when the area does not lie inside
+// the picture, when the area alone cannot give the same pixels (an
+// interlaced PNG; a progressive JPEG whose scans leave coefficients short,
+// so that its blocks are smoothed with their neighbours), and when only the
+// whole decode can tell what becomes of the file: its part after the area is
+// not plainly intact (cut short, an unexpected marker or chunk). The caller
+// then decodes the whole file. Damage inside a PNG's compressed pixel data
+// below the area (its IDAT chunks' contents and checksums) goes unseen, as
+// those rows are never decompressed.
+// Read from a ByteSource, the file is read a piece at a time: a JPEG's part
+// after the area is only scanned for markers, a PNG's only for its chunks'
+// lengths and checksums.
+std::optional<Bitmap24> decodeJpegArea(ByteView file, const CutArea& area);
+std::optional<Bitmap24> decodeJpegArea(ByteSource& file, const CutArea& area);
+std::optional<Bitmap24> decodePngArea(ByteView file, const CutArea& area);
+std::optional<Bitmap24> decodePngArea(ByteSource& file, const CutArea& area);
 
 // The readers below share these rules: an animation gives its first frame,
 // a file of several pictures its first (primary) one; alpha is kept as the

@@ -62,7 +62,17 @@ private:
 class Descriptor {
 public:
     explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() { ::close(fd_); }
+    ~Descriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    int release()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
 
@@ -148,26 +158,59 @@ namespace testhooks {
 void setWriteFunction(WriteFunction function) { writeFunction = function; }
 }  // namespace testhooks
 
-std::vector<std::uint8_t> readFileBytes(const std::string& path)
+namespace {
+
+// Only a regular file is read: opening or reading a named pipe, a device or
+// a socket can wait forever. The name is checked before opening, the open
+// itself never waits, and what was opened is checked again in case the name
+// was replaced in between. Returns the descriptor, in blocking mode.
+int openRegularFile(const std::string& path, struct stat& info)
 {
     const auto cannotOpen = [&] { return ImagingError(formatMessage(messages::cannotOpen, path)); };
-
-    // Only a regular file is read: opening or reading a named pipe, a device
-    // or a socket can wait forever. The name is checked before opening, the
-    // open itself never waits, and what was opened is checked again in case
-    // the name was replaced in between.
-    struct stat info {};
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         throw cannotOpen();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         throw cannotOpen();
-    const Descriptor file(fd);
+    Descriptor owner(fd);
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
         throw cannotOpen();
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags == -1 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1)
         throw cannotOpen();
+    return owner.release();
+}
+
+}  // namespace
+
+FileSource::FileSource(const std::string& path)
+{
+    struct stat info {};
+    fd_ = openRegularFile(path, info);
+}
+
+FileSource::~FileSource() { ::close(fd_); }
+
+std::size_t FileSource::readAt(std::uint64_t offset, std::uint8_t* into, std::size_t count) noexcept
+{
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t got = ::pread(fd_, into + done, count - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+std::vector<std::uint8_t> readFileBytes(const std::string& path)
+{
+    const auto cannotOpen = [&] { return ImagingError(formatMessage(messages::cannotOpen, path)); };
+    struct stat info {};
+    const int fd = openRegularFile(path, info);
+    const Descriptor file(fd);
 
     std::vector<std::uint8_t> bytes;
     bytes.reserve(static_cast<std::size_t>(info.st_size));

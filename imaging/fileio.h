@@ -6,12 +6,28 @@
 #include <string>
 #include <vector>
 
+#include "bytesource.h"
+
 namespace clipora {
 
 // The whole file. Throws ImagingError "ファイル %s は開けません" with the path
 // when it cannot be opened for reading (missing, unreadable) or is no regular
 // file (a folder, a named pipe, a device: refused at once, never waited on).
 std::vector<std::uint8_t> readFileBytes(const std::string& path);
+
+// A file read a piece at a time, opened with the checks and the error of
+// readFileBytes. A read that fails counts as the end of the file.
+class FileSource final : public ByteSource {
+public:
+    explicit FileSource(const std::string& path);
+    ~FileSource() override;
+    FileSource(const FileSource&) = delete;
+    FileSource& operator=(const FileSource&) = delete;
+    std::size_t readAt(std::uint64_t offset, std::uint8_t* into, std::size_t count) noexcept override;
+
+private:
+    int fd_ = -1;
+};
 
 // Writes `data` to a temporary file in the target's folder, flushes it to
 // disk and only then renames it over `path`. On any failure the temporary

@@ -2,11 +2,13 @@
 // errors by long-jumping back to setjmp; the objects that must be released
 // on that road are owned by handles created before the jump point.
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
 #include <string>
 
 #include <png.h>
+#include <zlib.h>
 
 #include "codecs.h"
 #include "errors.h"
@@ -125,6 +127,135 @@ bool decodeInto(Reader& r, Picture& picture, std::vector<png_byte>& rgba, std::v
     return true;
 }
 
+std::uint32_t bigEndian32(const std::uint8_t* p)
+{
+    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
+}
+
+// A file read a piece at a time, as far as libpng asks.
+struct Stream {
+    ByteSource* bytes = nullptr;
+    std::uint64_t at = 0;
+};
+
+void readFromStream(png_structp png, png_bytep out, png_size_t wanted)
+{
+    auto* stream = static_cast<Stream*>(png_get_io_ptr(png));
+    if (stream->bytes->readAt(stream->at, out, wanted) < wanted)
+        png_error(png, "the file ends early");
+    stream->at += wanted;
+}
+
+// The chunks of the file lead intact to its end: each lies within the file,
+// the pixel data is one run of IDAT chunks, nothing but ancillary chunks
+// follows it, every critical chunk other than IDAT not yet wholly read
+// (`readUpTo` bytes were) has its right checksum, and an empty IEND closes
+// the file. This is what the full decoder checks on its way to IEND, short
+// of the pixel data below the area: neither decompressed nor checksummed.
+bool restIntact(ByteSource& file, std::uint64_t readUpTo)
+{
+    std::uint64_t at = 8;
+    bool inPixels = false, afterPixels = false;
+    std::vector<std::uint8_t> data;
+    for (;;) {
+        std::uint8_t head[8];
+        if (file.readAt(at, head, 8) < 8)
+            return false;
+        const std::uint32_t length = bigEndian32(head);
+        if (length > 0x7FFFFFFFu)
+            return false;
+        const std::uint64_t end = at + 12 + length;
+        const bool critical = (head[4] & 0x20) == 0;
+        const bool pixels = std::memcmp(head + 4, "IDAT", 4) == 0;
+        const bool last = std::memcmp(head + 4, "IEND", 4) == 0;
+        if (pixels && afterPixels)
+            return false;
+        inPixels = inPixels || pixels;
+        afterPixels = afterPixels || (inPixels && !pixels);
+        if (afterPixels && critical && !last)
+            return false;
+        if (critical && !pixels && end > readUpTo) {
+            data.resize(length + 8);
+            if (file.readAt(at + 4, data.data(), data.size()) < data.size())
+                return false;
+            const auto sum = crc32(crc32(0, nullptr, 0), data.data(), static_cast<uInt>(length + 4));
+            if (sum != bigEndian32(&data[length + 4]))
+                return false;
+        }
+        // The next chunk's header, read next, shows that this one ends
+        // within the file; IEND's own checksum was read above.
+        if (last)
+            return length == 0;
+        at = end;
+    }
+}
+
+struct AreaDecode {
+    Picture part;
+    bool inside = false;
+    bool needsWhole = false;
+};
+
+// The area's rows and columns with the full decoder's transformations; stops
+// after the area's last row.
+bool decodeAreaInto(Reader& r, Stream& source, const CutArea& area, AreaDecode& result,
+                    std::vector<png_byte>& row)
+{
+    if (setjmp(png_jmpbuf(r.png)))
+        return false;
+    png_set_user_limits(r.png, static_cast<png_uint_32>(maxPictureSide), static_cast<png_uint_32>(maxPictureSide));
+    png_read_info(r.png, r.info);
+    const png_uint_32 width = png_get_image_width(r.png, r.info);
+    const png_uint_32 height = png_get_image_height(r.png, r.info);
+    checkPictureSize(width, height);
+    result.inside = area.xl >= 0 && area.yu >= 0 && !area.empty() && static_cast<png_uint_32>(area.xr) <= width &&
+                    static_cast<png_uint_32>(area.yb) <= height;
+    if (!result.inside)
+        return true;
+    // Each pass of an interlaced file revisits every row.
+    if (png_get_interlace_type(r.png, r.info) != PNG_INTERLACE_NONE) {
+        result.needsWhole = true;
+        return true;
+    }
+
+    png_set_expand(r.png);
+    png_set_scale_16(r.png);
+    png_set_gray_to_rgb(r.png);
+    png_set_bgr(r.png);
+    png_set_interlace_handling(r.png);
+    png_read_update_info(r.png, r.info);
+    const int channels = png_get_channels(r.png, r.info);
+    if (channels != 3 && channels != 4)
+        png_error(r.png, "unexpected channel count");
+
+    const std::size_t w = static_cast<std::size_t>(area.width());
+    result.part.pixels = Bitmap24(area.width(), area.height());
+    if (channels == 4)
+        result.part.alpha.resize(w * static_cast<std::size_t>(area.height()));
+    row.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(channels));
+    for (int y = 0; y < area.yb; ++y) {
+        png_read_row(r.png, row.data(), nullptr);
+        if (y < area.yu)
+            continue;
+        const png_byte* src = row.data() + static_cast<std::size_t>(area.xl) * static_cast<std::size_t>(channels);
+        std::uint8_t* dst = result.part.pixels.row(y - area.yu);
+        if (channels == 3) {
+            std::memcpy(dst, src, 3 * w);
+            continue;
+        }
+        std::uint8_t* cover = result.part.alpha.data() + static_cast<std::size_t>(y - area.yu) * w;
+        for (std::size_t x = 0; x < w; ++x) {
+            std::memcpy(dst + 3 * x, src + 4 * x, 3);
+            cover[x] = src[4 * x + 3];
+        }
+    }
+    if (static_cast<png_uint_32>(area.yb) == height)
+        png_read_end(r.png, nullptr);
+    else
+        result.needsWhole = !restIntact(*source.bytes, source.at);
+    return true;
+}
+
 bool encodeInto(Writer& w, const Bitmap24& bitmap)
 {
     if (setjmp(png_jmpbuf(w.png)))
@@ -177,6 +308,33 @@ Picture decodePng(ByteView file)
     if (opaque)
         picture.alpha.clear();
     return picture;
+}
+
+std::optional<Bitmap24> decodePngArea(ByteView file, const CutArea& area)
+{
+    MemorySource bytes(file);
+    return decodePngArea(bytes, area);
+}
+
+std::optional<Bitmap24> decodePngArea(ByteSource& file, const CutArea& area)
+{
+    Stream source {&file};
+    ErrorState errors;
+    Reader r;
+    r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, onError, onWarning);
+    if (r.png)
+        r.info = png_create_info_struct(r.png);
+    if (!r.png || !r.info)
+        throw std::bad_alloc();
+    png_set_read_fn(r.png, &source, readFromStream);
+
+    AreaDecode result;
+    std::vector<png_byte> row;
+    if (!decodeAreaInto(r, source, area, result, row))
+        fail(errors);
+    if (!result.inside || result.needsWhole)
+        return std::nullopt;
+    return flattenPicture(result.part);
 }
 
 Bytes encodePng(const Bitmap24& bitmap)

@@ -124,6 +124,30 @@ Picture readIco(ByteView file)
     return pictureFromImage(readWithQt(file, "ico", messages::invalidIcon), PictureKind::Icon);
 }
 
+FlattenedArea readFlattenedArea(const std::string& path, const CutArea& area)
+{
+    const std::string kind = lower(fileExtension(path));
+    const bool jpeg = kind == "jpg" || kind == "jpeg";
+    Bitmap24 whole;
+    if (jpeg || kind == "png") {
+        {
+            FileSource file(path);
+            if (auto part = jpeg ? decodeJpegArea(file, area) : decodePngArea(file, area))
+                return {std::move(*part), 0, 0};
+        }
+        const std::vector<std::uint8_t> bytes = readFileBytes(path);
+        whole = flattenPicture(jpeg ? decodeJpeg(bytes) : decodePng(bytes));
+    } else {
+        whole = flattenPicture(readPictureFile(path));
+    }
+    FlattenedArea result;
+    result.pictureWidth = whole.width();
+    result.pictureHeight = whole.height();
+    if (area.xl >= 0 && area.yu >= 0 && !area.empty() && area.xr <= whole.width() && area.yb <= whole.height())
+        result.pixels = cutArea(whole, area);
+    return result;
+}
+
 Picture readPictureFile(const std::string& path)
 {
     const std::string extension = fileExtension(path);

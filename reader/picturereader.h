@@ -7,6 +7,7 @@
 class QImage;
 
 #include "imaging/codecs.h"
+#include "imaging/cut.h"
 #include "imaging/paths.h"
 #include "imaging/picture.h"
 
@@ -17,6 +18,18 @@ namespace clipora {
 // user's message: an unsupported extension, a file that cannot be opened,
 // or content that is not a valid picture of its kind.
 Picture readPictureFile(const std::string& path);
+
+// The cut area of the picture file at `path` on white: the same pixels as
+// cutting it out of flattenPicture(readPictureFile(path)), and the same
+// errors. JPEG and PNG files are decoded only as far as the area needs (see
+// decodeJpegArea); other kinds are read whole. When the area does not lie
+// inside the picture, `pixels` is empty and the picture's size is given.
+struct FlattenedArea {
+    Bitmap24 pixels;
+    int pictureWidth = 0;
+    int pictureHeight = 0;
+};
+FlattenedArea readFlattenedArea(const std::string& path, const CutArea& area);
 
 // A picture from a Qt image: its pixels and, when it has an alpha channel
 // that is not opaque everywhere, its transparency. Throws ImagingError for a

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "reader/picturereader.h"
 #include "zoom/calc/zoomcalc.h"
 
 namespace clipora::cli {
@@ -123,11 +124,11 @@ Operation prepareRotate(const std::vector<std::string>& p, const Args& args)
 
 Bitmap24 readArea(const std::string& path, const CutArea& area)
 {
-    const Bitmap24 picture = readFlattened(path);
-    if (area.xl < 0 || area.yu < 0 || area.xr > picture.width() || area.yb > picture.height())
-        throw UsageError{"the cut area reaches outside the " + std::to_string(picture.width()) + " by " +
-                         std::to_string(picture.height()) + " picture"};
-    return cutArea(picture, area);
+    FlattenedArea cut = readFlattenedArea(path, area);
+    if (cut.pixels.empty())
+        throw UsageError{"the cut area reaches outside the " + std::to_string(cut.pictureWidth) + " by " +
+                         std::to_string(cut.pictureHeight) + " picture"};
+    return std::move(cut.pixels);
 }
 
 const std::vector<Command>& commands()

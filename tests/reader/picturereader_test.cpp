@@ -164,3 +164,70 @@ TEST(MetafileFiles, ReadPictureFileTakesWmfAndEmfByExtension)
     writeBytes(dir.file("plot.wmf"), readFixture("gnuplot-plot.emf"));
     EXPECT_THROW(readPictureFile(dir.file("plot.wmf")), ImagingError);
 }
+
+namespace {
+
+// What readFlattenedArea gives, as text to compare: the pixels' size and a
+// sum of them, or the error; the picture's size when the area lies outside.
+std::string areaOf(const std::string& path, const CutArea& area)
+{
+    try {
+        const FlattenedArea cut = readFlattenedArea(path, area);
+        if (cut.pixels.empty())
+            return "outside " + std::to_string(cut.pictureWidth) + "x" + std::to_string(cut.pictureHeight);
+        std::uint64_t sum = 0;
+        for (int y = 0; y < cut.pixels.height(); ++y)
+            for (int x = 0; x < 3 * cut.pixels.width(); ++x)
+                sum = sum * 31 + cut.pixels.row(y)[x];
+        return std::to_string(cut.pixels.width()) + "x" + std::to_string(cut.pixels.height()) + " " +
+               std::to_string(sum);
+    } catch (const ImagingError& e) {
+        return e.what();
+    }
+}
+
+// The same from the whole picture, as the crop read it before.
+std::string wholeAreaOf(const std::string& path, const CutArea& area)
+{
+    try {
+        const Bitmap24 whole = flattenPicture(readPictureFile(path));
+        if (area.xl < 0 || area.yu < 0 || area.xr > whole.width() || area.yb > whole.height())
+            return "outside " + std::to_string(whole.width()) + "x" + std::to_string(whole.height());
+        const Bitmap24 cut = cutArea(whole, area);
+        std::uint64_t sum = 0;
+        for (int y = 0; y < cut.height(); ++y)
+            for (int x = 0; x < 3 * cut.width(); ++x)
+                sum = sum * 31 + cut.row(y)[x];
+        return std::to_string(cut.width()) + "x" + std::to_string(cut.height()) + " " + std::to_string(sum);
+    } catch (const ImagingError& e) {
+        return e.what();
+    }
+}
+
+}  // namespace
+
+TEST(FlattenedArea, GivesWhatCuttingTheWholePictureGivesForEveryKindAndDamage)
+{
+    TempDir dir;
+    const Bitmap24 picture = test::photoLike(300, 240, 9);
+    writeFileAtomic(dir.file("a.bmp"), encodeBmp(picture));
+    writeFileAtomic(dir.file("b.png"), encodePng(picture));
+    const Bytes jpeg = encodeJpeg(picture, 90);
+    writeFileAtomic(dir.file("c.jpg"), jpeg);
+    // Cut short at two thirds: inside some areas, below others.
+    const auto twoThirds = static_cast<std::ptrdiff_t>(jpeg.size() * 2 / 3);
+    writeFileAtomic(dir.file("e.jpg"), Bytes(jpeg.begin(), jpeg.begin() + twoThirds));
+    const Bytes png = encodePng(picture);
+    writeFileAtomic(dir.file("f.png"), Bytes(png.begin(), png.end() - 20));
+    QImage icon(16, 16, QImage::Format_ARGB32);
+    icon.fill(QColor(10, 200, 30, 128));
+    ASSERT_TRUE(icon.save(QString::fromStdString(dir.file("g.ico")), "ico"));
+    writeBytes(dir.file("h.wmf"), readFixture("office-drawing.wmf"));
+
+    const CutArea areas[] = {{0, 0, 16, 16}, {3, 5, 14, 9}, {101, 7, 250, 33}, {17, 180, 299, 240},
+                             {0, 0, 300, 240}, {290, 0, 301, 5}, {-1, 0, 4, 4}};
+    for (const char* name : {"a.bmp", "b.png", "c.jpg", "e.jpg", "f.png", "g.ico", "h.wmf", "none.jpg"})
+        for (const CutArea& area : areas)
+            EXPECT_EQ(areaOf(dir.file(name), area), wholeAreaOf(dir.file(name), area))
+                << name << " (" << area.xl << "," << area.yu << ")-(" << area.xr << "," << area.yb << ")";
+}
