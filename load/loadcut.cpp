@@ -472,6 +472,7 @@ void showInFront(QWidget* window)
     if (!window)
         return;
     window->show();
+    endEventIfEnded();  // an error in the window's opening ends the click
     window->raise();
     window->activateWindow();
 }
