@@ -48,4 +48,10 @@ void moveFocus(QWidget* control)
     endEventIfEnded();
 }
 
+void setControlEnabled(QWidget* control, bool enabled)
+{
+    control->setEnabled(enabled);
+    endEventIfEnded();
+}
+
 }  // namespace clipora

@@ -32,4 +32,9 @@ void clearActiveControl(QWidget* window);
 // error in its exit handler ends the caller's event too (handlers.h).
 void moveFocus(QWidget* control);
 
+// Enables or disables `control`, as a handler of the program does: a
+// disabled control that had the focus hands it on inside this call, and an
+// error in its exit handler ends the caller's event too (handlers.h).
+void setControlEnabled(QWidget* control, bool enabled);
+
 }  // namespace clipora

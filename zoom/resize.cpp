@@ -539,17 +539,17 @@ void Tresize::UpDownYClick()
 void Tresize::degreeChange()
 {
     if (!rotationSet()) {
-        newsizex->setEnabled(true);
-        newsizey->setEnabled(true);
+        setControlEnabled(newsizex, true);
+        setControlEnabled(newsizey, true);
         newsizex->setText(intText(picwidth()));
         newsizey->setText(intText(picheight()));
-        edge->setEnabled(false);
+        setControlEnabled(edge, false);
         fillcolor->hide();
-        colorset->setEnabled(false);
+        setControlEnabled(colorset, false);
         return;
     }
-    newsizex->setEnabled(false);
-    newsizey->setEnabled(false);
+    setControlEnabled(newsizex, false);
+    setControlEnabled(newsizey, false);
     const int degrees = toIntStrict(degree->text());
     const int hundredths = toIntStrict(degreesub->text());
     angle = rotationangle(degrees, hundredths);
@@ -558,8 +558,8 @@ void Tresize::degreeChange()
     newsizey->setText(intText(size.height));
     fillcolor->show();
     const bool free = !intrans->isChecked();
-    colorset->setEnabled(free);
-    edge->setEnabled(free);
+    setControlEnabled(colorset, free);
+    setControlEnabled(edge, free);
 }
 
 void Tresize::degreeExit()
@@ -586,21 +586,21 @@ void Tresize::intransClick()
 {
     if (intrans->isChecked()) {
         transcolor->show();
-        transpick->setEnabled(true);
+        setControlEnabled(transpick, true);
         edge->setChecked(true);
-        edge->setEnabled(false);
+        setControlEnabled(edge, false);
         fillcolor->setColor(transcolor->color());
-        colorset->setEnabled(false);
+        setControlEnabled(colorset, false);
         return;
     }
     transcolor->hide();
     // A disabled pick button must not stay down: the main window would go on
     // taking its presses for a pick.
     transpick->setChecked(false);
-    transpick->setEnabled(false);
+    setControlEnabled(transpick, false);
     if (rotationSet()) {
-        colorset->setEnabled(true);
-        edge->setEnabled(true);
+        setControlEnabled(colorset, true);
+        setControlEnabled(edge, true);
     }
 }
 

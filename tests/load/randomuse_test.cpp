@@ -756,8 +756,9 @@ private:
             const bool sizeRefused = !typed[1].isEmpty() || !typed[4].isEmpty() || conversionStopped;
             if (thumb != std::clamp(want, -1, axis.picSize()) && !sizeRefused)
                 broken << "thumb " << thumb << " instead of " << want << " for " << a << "; ";
-            // An edge-move mode holds its ruler's focus.
-            if (axis.edgeMode() && w->isActiveWindow() && !axis.ruler()->hasFocus())
+            // An edge-move mode holds its ruler's focus, unless the error of
+            // a field left on the way ended the click before the ruler took it.
+            if (axis.edgeMode() && w->isActiveWindow() && !axis.ruler()->hasFocus() && !conversionStopped)
                 broken << axis.ruler()->objectName().toStdString() << " in an edge mode without the focus; ";
         }
         // A size field holding refused text stops a mouse finish after it has
