@@ -57,6 +57,7 @@ struct Reader {
     png_structp png = nullptr;
     png_infop info = nullptr;
     ~Reader() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
+    void create(ErrorState& errors);
 };
 
 struct Writer {
@@ -281,16 +282,21 @@ bool encodeInto(Writer& w, const Bitmap24& bitmap)
 
 }  // namespace
 
+void Reader::create(ErrorState& errors)
+{
+    png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, onError, onWarning);
+    if (png)
+        info = png_create_info_struct(png);
+    if (!png || !info)
+        throw std::bad_alloc();
+}
+
 Picture decodePng(ByteView file)
 {
     Source source {file};
     ErrorState errors;
     Reader r;
-    r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, onError, onWarning);
-    if (r.png)
-        r.info = png_create_info_struct(r.png);
-    if (!r.png || !r.info)
-        throw std::bad_alloc();
+    r.create(errors);
     png_set_read_fn(r.png, &source, readFromMemory);
 
     Picture picture;
@@ -321,11 +327,7 @@ std::optional<Bitmap24> decodePngArea(ByteSource& file, const CutArea& area)
     Stream source {&file};
     ErrorState errors;
     Reader r;
-    r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &errors, onError, onWarning);
-    if (r.png)
-        r.info = png_create_info_struct(r.png);
-    if (!r.png || !r.info)
-        throw std::bad_alloc();
+    r.create(errors);
     png_set_read_fn(r.png, &source, readFromStream);
 
     AreaDecode result;
