@@ -61,9 +61,10 @@ Picture decodeWebp(ByteView file);
 // AVIF: 8, 10 and 12 bits, any chroma subsampling, alpha, sequences.
 // Errors: "AVIF イメージが不正です (%s)".
 Picture decodeAvif(ByteView file);
-// HEIF (HEIC and AVIF inside): the primary image, as coded (rotation,
-// mirroring and cropping of the container left out). Errors:
-// "HEIF イメージが不正です (%s)".
+// HEIF (HEIC and AVIF inside): the primary image with the container's crop,
+// rotation and mirroring applied (an encoder pads the coded picture and
+// crops it back); both the coded and the resulting size are checked before
+// decoding. Errors: "HEIF イメージが不正です (%s)".
 Picture decodeHeif(ByteView file);
 // TIFF: the first page, through libtiff's RGBA reader (every photometric
 // interpretation and compression it knows, strips and tiles), rows in stored

@@ -67,7 +67,9 @@ Picture decodeHeif(ByteView file)
     check(heif_context_get_primary_image_handle(context.get(), &rawHandle));
     const std::unique_ptr<heif_image_handle, HandleRelease> handle(rawHandle);
 
-    // The declared size, before anything is decoded.
+    // The declared sizes, before anything is decoded: the coded picture's
+    // and the one its crop, rotation and mirroring give.
+    checkPictureSize(heif_image_handle_get_ispe_width(handle.get()), heif_image_handle_get_ispe_height(handle.get()));
     checkPictureSize(heif_image_handle_get_width(handle.get()), heif_image_handle_get_height(handle.get()));
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
     const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle.get()) > 8;
@@ -77,7 +79,10 @@ Picture decodeHeif(ByteView file)
     const std::unique_ptr<heif_decoding_options, OptionsFree> options(heif_decoding_options_alloc());
     if (!options)
         throw std::bad_alloc();
-    options->ignore_transformations = 1;
+    // The container's crop, rotation and mirroring are part of the picture
+    // (an encoder pads the coded picture and crops it back), so they are
+    // applied; there is no EXIF orientation here.
+    options->ignore_transformations = 0;
     heif_image* rawImage = nullptr;
     check(heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB, chroma, options.get()));
     const std::unique_ptr<heif_image, ImageRelease> image(rawImage);

@@ -349,16 +349,16 @@ TEST(PngAreaLimits, DamageBelowTheAreaIsLeftToTheWholeDecode)
     ASSERT_TRUE(decodePngArea(file, top).has_value());
     EXPECT_FALSE(decodePngArea(file, CutArea{0, 0, W, H + 1}).has_value());
 
-    // Cut short, IEND's checksum broken, IEND missing: declined (the whole
-    // decode refuses each).
+    // Cut short, IEND's checksum broken, IEND missing: declined, so that the
+    // whole decode says what becomes of the file (libpng's releases differ on
+    // a broken or missing IEND; a file cut short is refused by all).
     const Bytes cut(file.begin(), file.end() - 40);
     Bytes checksum = file;
     checksum[checksum.size() - 2] ^= 1;
     const Bytes noEnd(file.begin(), file.end() - 12);
-    for (const Bytes* damaged : std::initializer_list<const Bytes*>{&cut, &checksum, &noEnd}) {
+    for (const Bytes* damaged : std::initializer_list<const Bytes*>{&cut, &checksum, &noEnd})
         EXPECT_FALSE(decodePngArea(*damaged, top).has_value());
-        EXPECT_THROW(decodePng(*damaged), ImagingError);
-    }
+    EXPECT_THROW(decodePng(cut), ImagingError);
     // Cut short within the area: the whole decoder's message.
     const CutArea all{0, 0, W, H};
     try {
