@@ -148,14 +148,16 @@ void CutAxis::applySizeField() const
     setLengthOf(w_.shot, s->value + 2);
 }
 
-void CutAxis::keepLowEdgeWithinPicture() const
+void CutAxis::pullInToPicture() const
 {
     const int last = picSize() - 1;
-    if (low() <= last)
-        return;
-    ruler()->setSelStart(last);
-    lowField()->setText(intText(last));
-    setStartOf(w_.shot, origin() + last - 1);
+    if (low() > last) {
+        ruler()->setSelStart(last);
+        lowField()->setText(intText(last));
+        setStartOf(w_.shot, origin() + last - 1);
+    }
+    ruler()->setSelEnd(picSize());
+    highField()->setText(intText(picSize()));
 }
 
 void CutAxis::reset() const

@@ -127,11 +127,12 @@ public:
     void applyHighField() const;
     void applySizeField() const;
 
-    // Before the high edge is pulled in to a smaller picture: a low edge at or
-    // past the picture's far border moves to its last column (row), with its
-    // field and the marker's start, so that the pulled-in area is that one
-    // pixel wide strip rather than reaching past the border.
-    void keepLowEdgeWithinPicture() const;
+    // An area reaching past a smaller picture, pulled in to its far border
+    // before the high edge's field is applied: a low edge at or past the
+    // border moves to the last column (row), with its field and the marker's
+    // start, so that the area becomes that one pixel wide strip; the high
+    // edge and its field (which may hold refused text) take the border.
+    void pullInToPicture() const;
 
     // The whole picture: selection, thumb (no change handling) and fields.
     // The marker is left to the caller.

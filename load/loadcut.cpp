@@ -606,17 +606,16 @@ void Tloadcut::loaded()
         return;
     }
     // Keep the area, pulling a far edge in to a smaller picture (and the
-    // near edge too where it lies beyond the new border). A ruler in a
-    // far-edge mode may already have pulled its far edge in, as its thumb
-    // met the lowered maximum, past a near edge it left beyond the border.
+    // near edge too where it lies beyond the new border), then applying the
+    // far edge's field, which now shows the border. A ruler in a far-edge
+    // mode may already have pulled its far edge in, as its thumb met the
+    // lowered maximum, past a near edge it left beyond the border.
     if (areax->selEnd() > picwidth || areax->selStart() > areax->selEnd()) {
-        CutAxis::x(*this).keepLowEdgeWithinPicture();
-        areax->setSelEnd(picwidth);
+        CutAxis::x(*this).pullInToPicture();
         edgexron();
     }
     if (areay->selEnd() > picheight || areay->selStart() > areay->selEnd()) {
-        CutAxis::y(*this).keepLowEdgeWithinPicture();
-        areay->setSelEnd(picheight);
+        CutAxis::y(*this).pullInToPicture();
         edgeybon();
     }
 }
