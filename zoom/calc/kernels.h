@@ -197,10 +197,20 @@ void addRowAvx2(std::uint16_t* sums, const std::uint8_t* row, std::size_t bytes)
 // row) are readable 3 kx + 32 past `positions`.
 void finishWholeRowAvx2(const std::uint16_t* sums, const std::uint8_t* lastRow, std::uint8_t* rounded,
                         std::size_t positions, int kx, int shift);
-// The reduction of such a plan without transparency, from integer sums:
-// the same bytes as the plain code. `vector`: AVX2 may be used.
-void zoomdownWhole(const Bitmap24& source, Bitmap24& target, const Progress& progress, const ZoomdownPlan& plan,
-                   WholeRatio ratio, bool vector);
+// Sets bit j % 64 of marks[j / 64] for each of the `width` pixels j of
+// `row` that has the colour `key`, and clears the others (whole words).
+using KeyMarker = void (*)(std::uint64_t* marks, const std::uint8_t* row, int width, Bgr key);
+void markKeyPortable(std::uint64_t* marks, const std::uint8_t* row, int width, Bgr key);
+void markKeyAvx2(std::uint64_t* marks, const std::uint8_t* row, int width, Bgr key);
+// The widest block the transparent form of zoomdownWhole takes.
+constexpr int wholeKeyedMaxKx = 64;
+// The reduction of such a plan from integer sums: the same bytes as the
+// plain code. With transparency on (kx <= wholeKeyedMaxKx, rate >= 0),
+// blocks without the transparent colour are those sums, blocks wholly of it
+// the transparent colour, and the others reduced pixel by pixel. `vector`:
+// AVX2 may be used.
+void zoomdownWhole(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
+                   const Progress& progress, const ZoomdownPlan& plan, WholeRatio ratio, bool vector);
 void zoomdownAvx2(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
                   const Progress& progress, const ZoomdownPlan& plan);
 void zoomdownAvx512(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,

@@ -108,11 +108,10 @@ void zoomdown(const Bitmap24& source, Bitmap24& target, const Transparency& tran
     const detail::ZoomdownPlan plan =
         detail::planZoomdown(source.width(), source.height(), target.width(), target.height());
     const detail::Isa isa = detail::currentIsa();
-    if (!transparency.on) {
-        if (const detail::WholeRatio ratio = detail::wholeRatioOf(plan)) {
-            detail::zoomdownWhole(source, target, progress, plan, ratio, isa != detail::Isa::portable);
-            return;
-        }
+    if (const detail::WholeRatio ratio = detail::wholeRatioOf(plan);
+        ratio && (!transparency.on || ratio.kx <= detail::wholeKeyedMaxKx)) {
+        detail::zoomdownWhole(source, target, transparency, progress, plan, ratio, isa != detail::Isa::portable);
+        return;
     }
     switch (isa) {
     case detail::Isa::avx512: detail::zoomdownAvx512(source, target, transparency, progress, plan); break;

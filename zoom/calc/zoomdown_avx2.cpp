@@ -530,6 +530,41 @@ CLIPORA_AVX2 void finishWholeRowAvx2(const std::uint16_t* sums, const std::uint8
     }
 }
 
+CLIPORA_AVX2 void markKeyAvx2(std::uint64_t* marks, const std::uint8_t* row, int width, Bgr key)
+{
+    std::fill(marks, marks + (width + 63) / 64, std::uint64_t{0});
+    // 32 bytes from each tenth pixel: bits 0, 3, .. 27 of the byte matches
+    // AND-ed with their two neighbours tell the ten pixels that match.
+    alignas(32) std::uint8_t pattern[32];
+    for (int i = 0; i < 32; ++i)
+        pattern[i] = i % 3 == 0 ? key.b : i % 3 == 1 ? key.g : key.r;
+    const __m256i want = _mm256_load_si256(reinterpret_cast<const __m256i*>(pattern));
+    constexpr unsigned starts = 0x09249249u, ten = 0x3FFu;
+    const std::size_t bytes = 3 * static_cast<std::size_t>(width);
+    int j = 0;
+    for (; 3 * static_cast<std::size_t>(j) + 32 <= bytes; j += 10) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + 3 * j));
+        const unsigned m = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, want)));
+        unsigned t = m & (m >> 1) & (m >> 2) & starts;
+        if (t == 0)
+            continue;
+        std::uint64_t bits = 0;
+        if (t == starts) {
+            bits = ten;
+        } else {
+            for (; t != 0; t &= t - 1)
+                bits |= std::uint64_t{1} << (__builtin_ctz(t) / 3);
+        }
+        const unsigned shift = static_cast<unsigned>(j % 64);
+        marks[j / 64] |= bits << shift;
+        if (shift > 54)
+            marks[j / 64 + 1] |= bits >> (64 - shift);
+    }
+    for (const std::uint8_t* p = row + 3 * static_cast<std::size_t>(j); j < width; ++j, p += 3)
+        if (key.matches(p))
+            marks[j / 64] |= std::uint64_t{1} << (j % 64);
+}
+
 void zoomdownAvx2(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
                   const Progress& progress, const ZoomdownPlan& plan)
 {
@@ -548,6 +583,11 @@ void finishWholeRowAvx2(const std::uint16_t*, const std::uint8_t*, std::uint8_t*
 void addRowAvx2(std::uint16_t* sums, const std::uint8_t* row, std::size_t bytes)
 {
     addRowPortable(sums, row, bytes);
+}
+
+void markKeyAvx2(std::uint64_t* marks, const std::uint8_t* row, int width, Bgr key)
+{
+    markKeyPortable(marks, row, width, key);
 }
 
 void zoomdownAvx2(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,

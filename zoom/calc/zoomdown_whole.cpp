@@ -31,6 +31,20 @@
 //   every other term is an integer, so the sum is exactly S and M = S / n =
 //   h + 1/2 exactly; R gives the even one of h and h + 1.
 //
+// With the transparent colour T on (and a rate of at least 0, as the caller
+// sees to): a block without T leaves the weight at area = n and the sums as
+// above, so its coverage is exactly 1, it is accepted, and its mean is the
+// one just proved. A block wholly of T adds nothing to the sums; its weight
+// Wt = n less every term's wx wy, each step rounded to single precision.
+// The true remainder is the edge terms' deficits, at most (kx + ky - 1)
+// 4e-6 <= 4e-6 n; every value on the way lies below 256, where a single-
+// precision step errs by at most 2^-17, so |Wt| <= n (4e-6 + 2^-17) <
+// 1.2e-5 n. Then |coverage x 100| < 1.2e-3 rounds to 0, below the rule's
+// minimum of 1: the pixel is refused and takes T, whatever the rate. Blocks
+// holding some T are reduced pixel by pixel, exactly. Which blocks hold T
+// is found from one bit per source pixel, OR-ed and AND-ed down the block
+// row's source rows.
+//
 // The sums: each target row adds its ky source rows byte for byte into
 // 16-bit column sums (ky <= 256 keeps them below 2^16), then each target
 // pixel adds kx of those; only a tie looks at the edge values. With AVX2 and
@@ -40,6 +54,7 @@
 
 #include <bit>
 #include <cstring>
+#include <optional>
 
 #include "zoom/calc/kernels.h"
 
@@ -84,6 +99,14 @@ void addRowPortable(std::uint16_t* sums, const std::uint8_t* row, std::size_t by
 {
     for (std::size_t i = 0; i < bytes; ++i)
         sums[i] = static_cast<std::uint16_t>(sums[i] + row[i]);
+}
+
+void markKeyPortable(std::uint64_t* marks, const std::uint8_t* row, int width, Bgr key)
+{
+    std::fill(marks, marks + (width + 63) / 64, std::uint64_t{0});
+    for (int j = 0; j < width; ++j, row += 3)
+        if (key.matches(row))
+            marks[j / 64] |= std::uint64_t{1} << (j % 64);
 }
 
 namespace {
@@ -132,10 +155,74 @@ RowFinisher finisherFor(unsigned n)
     }
 }
 
+// Bits start .. start + count - 1 of a bit row (count <= 64), in the low
+// bits.
+std::uint64_t bitsAt(const std::uint64_t* words, std::size_t start, int count)
+{
+    const std::size_t word = start / 64;
+    const unsigned shift = start % 64;
+    std::uint64_t v = words[word] >> shift;
+    if (shift + count > 64)
+        v |= words[word + 1] << (64 - shift);
+    return count == 64 ? v : v & ((std::uint64_t{1} << count) - 1);
+}
+
+// Which pixels of one block row have the transparent colour: `any` in some
+// source row of it, `all` in every one.
+class KeyBlocks {
+public:
+    KeyBlocks(int srcWidth, bool vector)
+        : words_((static_cast<std::size_t>(srcWidth) + 63) / 64 + 1), marks_(words_), any_(words_), all_(words_),
+          width_(srcWidth), mark_(vector ? markKeyAvx2 : markKeyPortable)
+    {
+    }
+
+    void scan(const Bitmap24& source, int firstRow, int rows, Bgr key)
+    {
+        std::fill(any_.begin(), any_.end(), std::uint64_t{0});
+        std::fill(all_.begin(), all_.end(), ~std::uint64_t{0});
+        for (int k = 0; k < rows; ++k) {
+            mark_(marks_.data(), source.row(firstRow + k), width_, key);
+            for (std::size_t i = 0; i + 1 < words_; ++i) {
+                any_[i] |= marks_[i];
+                all_[i] &= marks_[i];
+            }
+        }
+    }
+
+    // Settles the target row's blocks that hold the transparent colour;
+    // the others keep the means already written.
+    void settle(std::uint8_t* out, const Bitmap24& source, const ZoomdownPlan& plan, int y, int kx,
+                const Transparency& transparency, Bgr key) const
+    {
+        const std::uint64_t whole = kx == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << kx) - 1;
+        for (int x = 0; x < plan.width;) {
+            const std::size_t start = static_cast<std::size_t>(x) * kx;
+            if (any_[start / 64] == 0 && (start + kx - 1) / 64 == start / 64) {
+                x = static_cast<int>((start / 64 + 1) * 64 / kx);  // the first block reaching the next word
+                continue;
+            }
+            if (bitsAt(any_.data(), start, kx) != 0) {
+                if (bitsAt(all_.data(), start, kx) == whole)
+                    key.store(out + 3 * x);
+                else
+                    reducePixel(out + 3 * x, source, plan, x, y, transparency);
+            }
+            ++x;
+        }
+    }
+
+private:
+    std::size_t words_;
+    std::vector<std::uint64_t> marks_, any_, all_;
+    int width_;
+    KeyMarker mark_;
+};
+
 }  // namespace
 
-void zoomdownWhole(const Bitmap24& source, Bitmap24& target, const Progress& progress, const ZoomdownPlan& plan,
-                   WholeRatio ratio, bool vector)
+void zoomdownWhole(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
+                   const Progress& progress, const ZoomdownPlan& plan, WholeRatio ratio, bool vector)
 {
     const int kx = ratio.kx, ky = ratio.ky;
     const unsigned n = static_cast<unsigned>(kx * ky);
@@ -151,6 +238,10 @@ void zoomdownWhole(const Bitmap24& source, Bitmap24& target, const Progress& pro
     const std::size_t positions = (used + 15) / 16 * 16, padded = positions + 3 * kx + 32;
     std::vector<std::uint16_t> sums(padded);
     std::vector<std::uint8_t> lastRow(vectorFinish ? padded : 0), rounded(vectorFinish ? padded : 0);
+    const Bgr key(transparency.colour);
+    std::optional<KeyBlocks> keyed;
+    if (transparency.on)
+        keyed.emplace(plan.srcWidth, vector);
     for (int y = 0; y < plan.height; ++y) {
         std::fill(sums.begin(), sums.begin() + static_cast<std::ptrdiff_t>(bytes), std::uint16_t{0});
         for (int k = 0; k < ky; ++k)
@@ -165,6 +256,10 @@ void zoomdownWhole(const Bitmap24& source, Bitmap24& target, const Progress& pro
                 std::memcpy(out + 3 * x, at, 3);
         } else {
             finish(sums.data(), last, out, plan.width, kx, n, m);
+        }
+        if (keyed) {
+            keyed->scan(source, y * ky, ky, key);
+            keyed->settle(out, source, plan, y, kx, transparency, key);
         }
         if (progress)
             progress(progressAfterRow(y, plan.height));

@@ -246,6 +246,48 @@ TEST_P(MatchesReference, WholeNumberReductions)
         }
 }
 
+// Whole-number ratios with the transparent colour: blocks without it, wholly
+// of it (refused whatever the rate, up to 16 x 16 blocks) and partly of it,
+// with rectangles of the key on and off the block grid and single key
+// pixels; blocks up to 64 wide, and one wider.
+TEST_P(MatchesReference, WholeNumberReductionsWithTheTransparentColour)
+{
+    Maker make(808);
+    long long wholly = 0;
+    static const std::pair<int, int> blocks[] = {{1, 2}, {2, 2}, {3, 2}, {4, 4}, {5, 3}, {8, 8}, {16, 16}, {64, 1},
+                                                 {2, 128}, {65, 1}};
+    for (const auto& [kx, ky] : blocks)
+        for (int n = 0; n < 8; ++n) {
+            const int nw = make.between(1, 3000 / kx / 8 + 1), nh = make.between(1, 8), w = nw * kx, h = nh * ky;
+            std::uint32_t key;
+            Bitmap24 source = make.picture(w, h, key);
+            for (int r = make.between(0, 3); r > 0; --r) {
+                const int x0 = make.chance(0.5) ? make.between(0, nw - 1) * kx : make.between(0, w - 1);
+                const int y0 = make.chance(0.5) ? make.between(0, nh - 1) * ky : make.between(0, h - 1);
+                const int x1 = std::min(w, x0 + make.between(1, 3) * kx), y1 = std::min(h, y0 + make.between(1, 2) * ky);
+                for (int y = y0; y < y1; ++y)
+                    for (int x = x0; x < x1; ++x)
+                        paint(source, x, y, key);
+            }
+            for (int k = make.between(0, 20); k > 0; --k)
+                paint(source, make.between(0, w - 1), make.between(0, h - 1), key);
+            for (int y = 0; y < nh; ++y)
+                for (int x = 0; x < nw; ++x) {
+                    bool all = true;
+                    for (int i = 0; i < ky && all; ++i)
+                        for (int j = 0; j < kx && all; ++j)
+                            all = colourAt(source, x * kx + j, y * ky + i) == key;
+                    wholly += all;
+                }
+            const int rate = make.rate();
+            Bitmap24 expected(nw, nh, 0), actual(nw, nh, 1);
+            reference::zoomdown(source, expected, true, key, rate);
+            zoom::zoomdown(source, actual, {true, key, rate});
+            ASSERT_TRUE(samePixels(expected, actual)) << describe("zoomdown", w, h, nw, nh, true, key, rate);
+        }
+    EXPECT_GT(wholly, 200);
+}
+
 // Whole-number ratios put block sums exactly on halves of the area; the
 // shortened far edges then decide: just below the half unless every value
 // in the block's last row and column is 0. Sparse pictures of small values
