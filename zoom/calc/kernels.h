@@ -133,6 +133,79 @@ ZoomupPlan planZoomup(int srcWidth, int srcHeight, int width, int height);
 
 void zoomupPortable(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
                     const Progress& progress, const ZoomupPlan& plan);
+// The vector enlargements first blend in single precision, from each
+// source row's horizontal blend A = L + fx (R - L) (computed once per
+// source row) as F = A_top + fy (A_bottom - A_top), which equals the plain
+// formula in real arithmetic. F lies within `enlargementScreenMargin` of the
+// plain double value D, so when F is further than 0.5 - margin from its
+// nearest integer r, D rounds to r as well; other groups are blended in
+// double precision. The bound, with every value below 256 (where a single-
+// precision rounding errs by at most 2^-17) and float(fx), float(fy) within
+// 2^-25 of fx, fy:
+//   each A:            255 x 2^-25 (fx) + 2^-17 (product) + 2^-17 (sum)  <= 3 x 2^-17
+//   A_bottom - A_top:  2 x 3 x 2^-17 + 2^-17 (difference)                <= 7 x 2^-17
+//   fy times it:       2^-25 x 256 (fy) + 7 x 2^-17 + 2^-17 (product)    <= 9 x 2^-17
+//   F:                 3 x 2^-17 + 9 x 2^-17 + 2^-17 (sum)               = 13 x 2^-17
+// and D, seven double roundings of values below 1024, is within 2^-40 of
+// the real value: 14 x 2^-17 < 2^-13. |F - r| is computed exactly (Sterbenz).
+constexpr float enlargementScreenMargin = 1.0f / 8192;
+// Fractions that are multiples of 1/64 (halves, quarters, eighths ...) make
+// every step of both blends exact: A is a multiple of 2^-6 below 256 (14
+// bits), fy (A_bottom - A_top) and F multiples of 2^-12 below 256 (20
+// bits), and the double steps hold as many bits. Then F = D, and F rounds
+// as D does even on a half, so such elements are never sent back.
+inline bool isShortDyadic(double fraction) { return fraction * 64 == std::floor(fraction * 64); }
+// The fractions of a row's elements (three per target pixel) as the vector
+// enlargements read them: in double and in single precision, and per group
+// of Group elements the bits of those whose fraction is a short dyadic one.
+template <class Mask, int Group>
+struct ElementFractions {
+    std::vector<double> fx;
+    std::vector<float> fxf;
+    std::vector<Mask> exact;
+    explicit ElementFractions(const std::vector<double>& perPixel)
+        : fx(3 * perPixel.size() + Group, 0.0), fxf(fx.size(), 0.0f), exact(fx.size() / Group + 1, 0)
+    {
+        for (std::size_t e = 0; e < 3 * perPixel.size(); ++e) {
+            fx[e] = perPixel[e / 3];
+            fxf[e] = static_cast<float>(fx[e]);
+            if (isShortDyadic(fx[e]))
+                exact[e / Group] = static_cast<Mask>(exact[e / Group] | (1u << (e % Group)));
+        }
+    }
+};
+
+// Blends again, in double precision as the plain code does, the `count`
+// listed elements of a row that the screen found near a half.
+template <class Row>
+void blendListed(const Row& top, const Row& bottom, const double* fx, double fy, std::uint8_t* out, int elements,
+                 const std::int32_t* near, int count)
+{
+    for (int k = 0; k < count; ++k) {
+        const int e = near[k];
+        if (e < elements)
+            out[e] = bilinearByte(top.left[e], top.right[e], bottom.left[e], bottom.right[e], fx[e], fy, fx[e] * fy);
+    }
+}
+
+// How the vector enlargements blend a row: every element in double precision
+// (off), or screened in single precision with the elements near a half
+// listed from every group without a branch, or only from the groups that
+// have one. The first rows list every group; the share of elements they
+// sent back chooses for the others: at most 1 in 64 (most sizes), only the
+// groups that have one; at most 1 in `everyGroupLimit` (sizes whose
+// fractions are sixths, quarters or eighths put many values exactly on
+// halves), every group, where that is still quicker than double precision
+// throughout; else off.
+enum class Screen { off, listEveryGroup, listNearGroups };
+constexpr int enlargementScreenTrialRows = 8;
+inline Screen screenAfterTrial(long long screened, long long near, int everyGroupLimit)
+{
+    if (near * 64 <= screened)
+        return Screen::listNearGroups;
+    return near * everyGroupLimit <= screened ? Screen::listEveryGroup : Screen::off;
+}
+
 void zoomupAvx2(const Bitmap24& source, Bitmap24& target, const Transparency& transparency, const Progress& progress,
                 const ZoomupPlan& plan);
 void zoomupAvx512(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,

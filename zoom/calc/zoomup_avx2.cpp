@@ -9,8 +9,11 @@
 // elements at a time in double precision with exactly the operations of the
 // plain code: ((p00 + fx (p10 - p00)) + fy (p01 - p00)) + (fx fy)(p00 + p11 -
 // p10 - p01), rounded half to even (the processor's default rounding, as
-// nearbyint uses). Pixels with a transparent neighbour are afterwards
-// recomputed one by one by the exact per-pixel rule.
+// nearbyint uses). Before that, each group of eight elements is blended in
+// single precision from the source rows' horizontal blends and kept where it
+// is provably far from a half (see enlargementScreenMargin). Pixels with a
+// transparent neighbour are afterwards recomputed one by one by the exact
+// per-pixel rule.
 
 #include <cstring>
 
@@ -27,9 +30,16 @@ constexpr int quadPixels = 4;                // target pixels per shuffle
 constexpr int quadBytes = 3 * quadPixels;    // their elements
 constexpr int maskPixels = 16;               // target pixels per key mask
 
+// Eight channel values from p on, widened to 32 bits.
+CLIPORA_AVX2 inline __m256i eightValues(const std::uint8_t* p)
+{
+    return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+}
+
 struct GatheredRow {
     int row = -1;
     std::vector<std::uint8_t> left, right;  // the p00 / p10 channel value of each element
+    std::vector<float> across;               // left + fx (right - left), in single precision
     // Per 16 target pixels, bit k: the left (right) neighbour of pixel
     // 16 m + k has the transparent colour.
     std::vector<std::uint16_t> keyLeft, keyRight;
@@ -70,6 +80,7 @@ public:
         // Room for the last 16-byte store and the blend's 8-byte reads.
         g.left.assign(static_cast<std::size_t>(quads_) * quadBytes + 32, 0);
         g.right.assign(static_cast<std::size_t>(quads_) * quadBytes + 32, 0);
+        g.across.assign(static_cast<std::size_t>(quads_) * quadBytes + 8, 0.0f);
         g.keyLeft.assign(masks_, 0);
         g.keyRight.assign(masks_, 0);
     }
@@ -131,7 +142,20 @@ public:
 
     int masks() const { return masks_; }
 
+    // The row's horizontal blend, eight elements at a time.
+    CLIPORA_AVX2 void blendAcross(GatheredRow& g, const float* fx3) const
+    {
+        const int elements = 3 * plan_.width;
+        for (int e = 0; e < elements; e += 8) {
+            const __m256 l = _mm256_cvtepi32_ps(eightValues(g.left.data() + e));
+            const __m256 r = _mm256_cvtepi32_ps(eightValues(g.right.data() + e));
+            const __m256 a = _mm256_add_ps(l, _mm256_mul_ps(_mm256_loadu_ps(fx3 + e), _mm256_sub_ps(r, l)));
+            _mm256_storeu_ps(g.across.data() + e, a);
+        }
+    }
+
 private:
+
     // Bit k (k < 4) set when bytes 3k .. 3k + 2 of v equal those of the pattern.
     CLIPORA_AVX2 static unsigned pixelsMatching(__m128i v, __m128i pattern)
     {
@@ -162,11 +186,6 @@ CLIPORA_AVX2 inline __m128i blendFour(__m128i p00, __m128i d10, __m128i d01, __m
     return _mm256_cvtpd_epi32(v);
 }
 
-CLIPORA_AVX2 inline __m256i eightValues(const std::uint8_t* p)
-{
-    return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
-}
-
 // Eight elements from e on, as bytes in the low half of the result.
 CLIPORA_AVX2 inline __m128i blendEight(const GatheredRow& top, const GatheredRow& bottom, const double* fx3,
                                        __m256d fy, int e)
@@ -188,18 +207,85 @@ CLIPORA_AVX2 inline __m128i blendEight(const GatheredRow& top, const GatheredRow
     return _mm_packus_epi16(words, words);
 }
 
-CLIPORA_AVX2 void blendRow(const GatheredRow& top, const GatheredRow& bottom, const double* fx3, double fy,
-                           std::uint8_t* out, int elements)
+// Lane numbers of the set bits of each 8-bit mask, in order: the lanes
+// that a near half sends to the exact blend, packed to the front.
+struct LaneLists {
+    alignas(32) std::int32_t lanes[256][8];
+    LaneLists()
+    {
+        for (int m = 0; m < 256; ++m) {
+            int n = 0;
+            for (int k = 0; k < 8; ++k)
+                if (m & (1 << k))
+                    lanes[m][n++] = k;
+            for (; n < 8; ++n)
+                lanes[m][n] = 0;
+        }
+    }
+};
+const LaneLists laneLists;
+
+// Stores the bytes of eight elements (fewer at the row's end).
+CLIPORA_AVX2 inline void storeEight(std::uint8_t* out, int e, int elements, __m128i bytes)
 {
-    const __m256d vfy = _mm256_set1_pd(fy);
-    int e = 0;
-    for (; e + 8 <= elements; e += 8)
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + e), blendEight(top, bottom, fx3, vfy, e));
-    if (e < elements) {
+    if (e + 8 <= elements) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + e), bytes);
+    } else {
         alignas(16) std::uint8_t last[16];
-        _mm_store_si128(reinterpret_cast<__m128i*>(last), blendEight(top, bottom, fx3, vfy, e));
+        _mm_store_si128(reinterpret_cast<__m128i*>(last), bytes);
         std::memcpy(out + e, last, static_cast<std::size_t>(elements - e));
     }
+}
+
+// A row through the screen: every element in single precision, and those
+// near a half listed in `near`; returns how many.
+// `exact`: per group, bit k set when element k is blended exactly in single
+// precision too (null when the row's fy is not such a fraction).
+template <Screen How>
+CLIPORA_AVX2 int screenRow(const GatheredRow& top, const GatheredRow& bottom, double fy, std::uint8_t* out,
+                           int elements, const std::uint8_t* exact, std::int32_t* near)
+{
+    const __m256 sfy = _mm256_set1_ps(static_cast<float>(fy));
+    const __m256 limit = _mm256_set1_ps(0.5f - enlargementScreenMargin);
+    const __m256 sign = _mm256_set1_ps(-0.0f);
+    int count = 0;
+    for (int e = 0; e < elements; e += 8) {
+        const __m256 a = _mm256_loadu_ps(top.across.data() + e), b = _mm256_loadu_ps(bottom.across.data() + e);
+        const __m256 f = _mm256_add_ps(a, _mm256_mul_ps(sfy, _mm256_sub_ps(b, a)));
+        const __m256i r = _mm256_cvtps_epi32(f);
+        const __m256 off = _mm256_andnot_ps(sign, _mm256_sub_ps(f, _mm256_cvtepi32_ps(r)));
+        unsigned m = static_cast<unsigned>(_mm256_movemask_ps(_mm256_cmp_ps(off, limit, _CMP_GE_OQ)));
+        if (exact)
+            m &= ~unsigned{exact[e / 8]};
+        const __m128i words = _mm_packs_epi32(_mm256_castsi256_si128(r), _mm256_extracti128_si256(r, 1));
+        storeEight(out, e, elements, _mm_packus_epi16(words, words));
+        if (How == Screen::listNearGroups && m == 0)
+            continue;
+        const __m256i lanes = _mm256_load_si256(reinterpret_cast<const __m256i*>(laneLists.lanes[m]));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(near + count), _mm256_add_epi32(lanes, _mm256_set1_epi32(e)));
+        count += __builtin_popcount(m);
+    }
+    return count;
+}
+
+// One target row, blended as `screen` says; returns how many elements were
+// blended in double precision after the screen found them near a half.
+CLIPORA_AVX2 int blendRow(const GatheredRow& top, const GatheredRow& bottom, const double* fx3, double fy,
+                          std::uint8_t* out, int elements, Screen screen, const std::uint8_t* exactGroups,
+                          std::vector<std::int32_t>& near)
+{
+    if (screen == Screen::off) {
+        const __m256d vfy = _mm256_set1_pd(fy);
+        for (int e = 0; e < elements; e += 8)
+            storeEight(out, e, elements, blendEight(top, bottom, fx3, vfy, e));
+        return 0;
+    }
+    const std::uint8_t* exact = isShortDyadic(fy) ? exactGroups : nullptr;
+    const int count = screen == Screen::listNearGroups
+                          ? screenRow<Screen::listNearGroups>(top, bottom, fy, out, elements, exact, near.data())
+                          : screenRow<Screen::listEveryGroup>(top, bottom, fy, out, elements, exact, near.data());
+    blendListed(top, bottom, fx3, fy, out, elements, near.data(), count);
+    return count;
 }
 
 }  // namespace
@@ -209,9 +295,10 @@ void zoomupAvx2(const Bitmap24& source, Bitmap24& target, const Transparency& tr
 {
     const Gatherer gatherer(source, plan, transparency);
     const int elements = 3 * plan.width;
-    std::vector<double> fx3(static_cast<std::size_t>(elements) + 8, 0.0);
-    for (int x = 0; x < plan.width; ++x)
-        fx3[3 * x] = fx3[3 * x + 1] = fx3[3 * x + 2] = plan.fx[x];
+    const ElementFractions<std::uint8_t, 8> fractions(plan.fx);
+    Screen screen = Screen::listEveryGroup;
+    long long screened = 0, redone = 0;
+    std::vector<std::int32_t> near(static_cast<std::size_t>(elements) + 16);
     GatheredRow slots[2];
     gatherer.prepare(slots[0]);
     gatherer.prepare(slots[1]);
@@ -224,6 +311,8 @@ void zoomupAvx2(const Bitmap24& source, Bitmap24& target, const Transparency& tr
         if (victim == keep)
             victim = victim == &slots[0] ? &slots[1] : &slots[0];
         gatherer.gather(r, *victim);
+        if (screen != Screen::off)
+            gatherer.blendAcross(*victim, fractions.fxf.data());
         return *victim;
     };
     const Bgr key(transparency.colour);
@@ -231,7 +320,11 @@ void zoomupAvx2(const Bitmap24& source, Bitmap24& target, const Transparency& tr
         const GatheredRow& top = fetch(plan.top[y], nullptr);
         const GatheredRow& bottom = fetch(plan.bottom[y], &top);
         std::uint8_t* out = target.row(y);
-        blendRow(top, bottom, fx3.data(), plan.fy[y], out, elements);
+        redone += blendRow(top, bottom, fractions.fx.data(), plan.fy[y], out, elements, screen, fractions.exact.data(),
+                           near);
+        screened += elements;
+        if (y + 1 == enlargementScreenTrialRows)
+            screen = screenAfterTrial(screened, redone, 8);
         if (transparency.on) {
             const std::uint8_t* topRow = source.row(top.row);
             const std::uint8_t* bottomRow = source.row(bottom.row);

@@ -7,8 +7,11 @@
 // row then blends its two gathered source rows eight elements at a time in
 // double precision with exactly the operations of the plain code:
 // ((p00 + fx (p10 - p00)) + fy (p01 - p00)) + (fx fy)(p00 + p11 - p10 - p01),
-// rounded half to even. Pixels with a transparent neighbour are afterwards
-// recomputed one by one by the exact per-pixel rule.
+// rounded half to even. Before that, each group of sixteen elements is
+// blended in single precision from the source rows' horizontal blends and
+// kept where it is provably far from a half (see enlargementScreenMargin).
+// Pixels with a transparent neighbour are afterwards recomputed one by one by
+// the exact per-pixel rule.
 
 #include "zoom/calc/avx512.h"
 #include "zoom/calc/kernels.h"
@@ -26,6 +29,7 @@ constexpr int blockBytes = 3 * blockPixels;
 struct GatheredRow {
     int row = -1;
     std::vector<std::uint8_t> left, right;  // the p00 / p10 channel value of each element
+    std::vector<float> across;               // left + fx (right - left), in single precision
     // Per block of 16 target pixels, bit k: the left (right) neighbour of
     // pixel 16 b + k has the transparent colour.
     std::vector<std::uint16_t> keyLeft, keyRight;
@@ -63,6 +67,7 @@ public:
     {
         g.left.assign(static_cast<std::size_t>(blocks_) * blockBytes + 64, 0);
         g.right.assign(static_cast<std::size_t>(blocks_) * blockBytes + 64, 0);
+        g.across.assign(static_cast<std::size_t>(blocks_) * blockBytes + 16, 0.0f);
         g.keyLeft.assign(blocks_, 0);
         g.keyRight.assign(blocks_, 0);
     }
@@ -123,6 +128,19 @@ public:
     int elements() const { return elements_; }
     int blocks() const { return blocks_; }
 
+    // The row's horizontal blend, sixteen elements at a time.
+    CLIPORA_AVX512 void blendAcross(GatheredRow& g, const float* fx3) const
+    {
+        for (int e = 0; e < elements_; e += 16) {
+            const __m512 l = _mm512_cvtepi32_ps(
+                _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(g.left.data() + e))));
+            const __m512 r = _mm512_cvtepi32_ps(
+                _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(g.right.data() + e))));
+            _mm512_storeu_ps(g.across.data() + e,
+                             _mm512_add_ps(l, _mm512_mul_ps(_mm512_loadu_ps(fx3 + e), _mm512_sub_ps(r, l))));
+        }
+    }
+
 private:
     // Bit k set when bytes 3k .. 3k + 2 of v equal those of the pattern.
     CLIPORA_AVX512 static unsigned pixelsMatching(__m512i v, __m512i pattern)
@@ -159,8 +177,8 @@ CLIPORA_AVX512 inline __m512i sixteenValues(const std::uint8_t* p)
 }
 
 // One target row from the gathered top (p00, p10) and bottom (p01, p11) rows.
-CLIPORA_AVX512 void blendRow(const GatheredRow& top, const GatheredRow& bottom, const double* fx3, double fy,
-                             std::uint8_t* out, int elements)
+CLIPORA_AVX512 void blendExactly(const GatheredRow& top, const GatheredRow& bottom, const double* fx3, double fy,
+                                 std::uint8_t* out, int elements)
 {
     const __m512d vfy = _mm512_set1_pd(fy);
     const __m512i zero = _mm512_setzero_si512();
@@ -183,6 +201,57 @@ CLIPORA_AVX512 void blendRow(const GatheredRow& top, const GatheredRow& bottom, 
     }
 }
 
+// A row through the screen: every element in single precision, and those
+// near a half listed in `near`; returns how many. `exact`: per group, bit k
+// set when element k is blended exactly in single precision too (null when
+// the row's fy is not such a fraction).
+template <Screen How>
+CLIPORA_AVX512 int screenRow(const GatheredRow& top, const GatheredRow& bottom, double fy, std::uint8_t* out,
+                             int elements, const std::uint16_t* exact, std::int32_t* near)
+{
+    const __m512 sfy = _mm512_set1_ps(static_cast<float>(fy));
+    const __m512 limit = _mm512_set1_ps(0.5f - enlargementScreenMargin);
+    const __m512 sign = _mm512_set1_ps(-0.0f);
+    const __m512i lanes = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const __m512i zero = _mm512_setzero_si512();
+    int count = 0;
+    for (int e = 0; e < elements; e += 16) {
+        const __m512 a = _mm512_loadu_ps(top.across.data() + e), b = _mm512_loadu_ps(bottom.across.data() + e);
+        const __m512 f = _mm512_add_ps(a, _mm512_mul_ps(sfy, _mm512_sub_ps(b, a)));
+        const __m512i r = _mm512_cvtps_epi32(f);
+        const __m512 off = _mm512_andnot_ps(sign, _mm512_sub_ps(f, _mm512_cvtepi32_ps(r)));
+        __mmask16 m = _mm512_cmp_ps_mask(off, limit, _CMP_GE_OQ);
+        if (exact)
+            m = static_cast<__mmask16>(m & ~exact[e / 16]);
+        const int n = std::min(16, elements - e);
+        _mm_mask_storeu_epi8(out + e, static_cast<__mmask16>((1u << n) - 1),
+                             _mm512_cvtusepi32_epi8(_mm512_max_epi32(r, zero)));
+        if (How == Screen::listNearGroups && m == 0)
+            continue;
+        _mm512_mask_compressstoreu_epi32(near + count, m, _mm512_add_epi32(lanes, _mm512_set1_epi32(e)));
+        count += __builtin_popcount(m);
+    }
+    return count;
+}
+
+// One target row, blended as `screen` says; returns how many elements were
+// blended in double precision after the screen found them near a half.
+CLIPORA_AVX512 int blendRow(const GatheredRow& top, const GatheredRow& bottom, const double* fx3, double fy,
+                            std::uint8_t* out, int elements, Screen screen, const std::uint16_t* exactGroups,
+                            std::vector<std::int32_t>& near)
+{
+    if (screen == Screen::off) {
+        blendExactly(top, bottom, fx3, fy, out, elements);
+        return 0;
+    }
+    const std::uint16_t* exact = isShortDyadic(fy) ? exactGroups : nullptr;
+    const int count = screen == Screen::listNearGroups
+                          ? screenRow<Screen::listNearGroups>(top, bottom, fy, out, elements, exact, near.data())
+                          : screenRow<Screen::listEveryGroup>(top, bottom, fy, out, elements, exact, near.data());
+    blendListed(top, bottom, fx3, fy, out, elements, near.data(), count);
+    return count;
+}
+
 }  // namespace
 
 void zoomupAvx512(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
@@ -190,9 +259,10 @@ void zoomupAvx512(const Bitmap24& source, Bitmap24& target, const Transparency& 
 {
     const Gatherer gatherer(source, plan, transparency);
     const int elements = gatherer.elements();
-    std::vector<double> fx3(static_cast<std::size_t>(elements) + 16, 0.0);
-    for (int x = 0; x < plan.width; ++x)
-        fx3[3 * x] = fx3[3 * x + 1] = fx3[3 * x + 2] = plan.fx[x];
+    const ElementFractions<std::uint16_t, 16> fractions(plan.fx);
+    Screen screen = Screen::listEveryGroup;
+    long long screened = 0, redone = 0;
+    std::vector<std::int32_t> near(static_cast<std::size_t>(elements) + 32);
     GatheredRow slots[2];
     gatherer.prepare(slots[0]);
     gatherer.prepare(slots[1]);
@@ -205,6 +275,8 @@ void zoomupAvx512(const Bitmap24& source, Bitmap24& target, const Transparency& 
         if (victim == keep)
             victim = victim == &slots[0] ? &slots[1] : &slots[0];
         gatherer.gather(r, *victim);
+        if (screen != Screen::off)
+            gatherer.blendAcross(*victim, fractions.fxf.data());
         return *victim;
     };
     const Bgr key(transparency.colour);
@@ -212,7 +284,11 @@ void zoomupAvx512(const Bitmap24& source, Bitmap24& target, const Transparency& 
         const GatheredRow& top = fetch(plan.top[y], nullptr);
         const GatheredRow& bottom = fetch(plan.bottom[y], &top);
         std::uint8_t* out = target.row(y);
-        blendRow(top, bottom, fx3.data(), plan.fy[y], out, elements);
+        redone += blendRow(top, bottom, fractions.fx.data(), plan.fy[y], out, elements, screen, fractions.exact.data(),
+                           near);
+        screened += elements;
+        if (y + 1 == enlargementScreenTrialRows)
+            screen = screenAfterTrial(screened, redone, 64);
         if (transparency.on) {
             const std::uint8_t* topRow = source.row(top.row);
             const std::uint8_t* bottomRow = source.row(bottom.row);

@@ -99,8 +99,8 @@ std::string describe(const char* what, int w, int h, int nw, int nh, bool on, st
 }
 
 // How many channel values of a plain bilinear enlargement of `source` to
-// nw x nh lie exactly on a half, before rounding.
-long long exactHalves(const Bitmap24& source, int nw, int nh)
+// nw x nh lie within `within` of a half, before rounding (0: exactly on one).
+long long halvesWithin(const Bitmap24& source, int nw, int nh, double within)
 {
     const double rx = static_cast<double>(source.width()) / nw, ry = static_cast<double>(source.height()) / nh;
     long long count = 0;
@@ -116,7 +116,7 @@ long long exactHalves(const Bitmap24& source, int nw, int nh)
                 const int p00 = source.pixel(left, top)[c], p10 = source.pixel(right, top)[c];
                 const int p01 = source.pixel(left, bottom)[c], p11 = source.pixel(right, bottom)[c];
                 const double v = p00 + fx * (p10 - p00) + fy * (p01 - p00) + fx * fy * (p00 + p11 - p10 - p01);
-                count += v - std::floor(v) == 0.5;
+                count += std::fabs(v - std::floor(v) - 0.5) <= within;
             }
         }
     }
@@ -344,7 +344,7 @@ TEST_P(MatchesReference, ValuesOnRoundingBoundaries)
         const int factor = 1 << make.between(1, 3);
         {
             const int nw = w * factor, nh = h * (make.chance(0.5) ? factor : 1);
-            halves += exactHalves(source, nw, nh);
+            halves += halvesWithin(source, nw, nh, 0);
             Bitmap24 expected(nw, nh, 0), actual(nw, nh, 1);
             reference::zoomup(source, expected, on, key, rate);
             zoom::zoomup(source, actual, {on, key, rate});
@@ -371,6 +371,30 @@ TEST_P(MatchesReference, ValuesOnRoundingBoundaries)
     }
     // The cases really reach the boundaries.
     EXPECT_GT(halves, 1000);
+}
+
+// Enlargements whose values lie within the single-precision screen's margin
+// of a half but not on it, where the screen must send them back to the
+// double-precision blend: hunted among random pictures and sizes (every
+// size is another set of fractions), then compared.
+TEST_P(MatchesReference, ZoomupNearTies)
+{
+    Maker make(909);
+    long long near = 0;
+    for (int n = 0; n < 4000 && near < 3000; ++n) {
+        const int w = make.between(2, 120), h = make.between(2, 60);
+        const Bitmap24 source = randomBitmap(w, h, make.random());
+        const int nw = make.between(w, 3 * w), nh = make.between(h, 3 * h);
+        const long long found = halvesWithin(source, nw, nh, 1.0 / 8192) - halvesWithin(source, nw, nh, 0);
+        if (found == 0)
+            continue;
+        near += found;
+        Bitmap24 expected(nw, nh, 0), actual(nw, nh, 1);
+        reference::zoomup(source, expected, false, 0x123456, 50);
+        zoom::zoomup(source, actual, {false, 0x123456, 50});
+        ASSERT_TRUE(samePixels(expected, actual)) << describe("zoomup", w, h, nw, nh, false, 0x123456, 50);
+    }
+    EXPECT_GE(near, 3000);
 }
 
 // The mean of a reduced pixel's channel c as the plain code forms it, before
