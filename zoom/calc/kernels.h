@@ -188,6 +188,19 @@ void blendListed(const Row& top, const Row& bottom, const double* fx, double fy,
     }
 }
 
+// The vector rotations first blend in single precision, in the plain
+// code's order: ((p00 + f d10) + g d01) + (f g) d11 with f = float(fx),
+// g = float(fy). With values below 256 (a rounding errs by at most 2^-17),
+// below 512 after the second sum and the last product (2^-16):
+//   f d10 and its sum with p00:   255 x 2^-25 + 2^-17 + 2^-17             <= 3 x 2^-17
+//   g d01 and the second sum:     255 x 2^-25 + 2^-17 + 2^-16             <= 4 x 2^-17
+//   f g (within 3 x 2^-25 of fx fy) times d11 (|d11| <= 510):
+//                                 510 x 3 x 2^-25 + 2^-16                 <= 8 x 2^-17
+//   the last sum:                 2^-17
+// in all 16 x 2^-17 = 2^-13 from the double value (itself within 2^-40 of
+// the real one), so a margin of 2^-12 decides as the enlargement's does.
+constexpr float rotationScreenMargin = 1.0f / 4096;
+
 // How the vector enlargements blend a row: every element in double precision
 // (off), or screened in single precision with the elements near a half
 // listed from every group without a branch, or only from the groups that
