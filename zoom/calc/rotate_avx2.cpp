@@ -132,6 +132,19 @@ CLIPORA_AVX2 __attribute__((always_inline)) inline unsigned rotateChunk(const Ro
     return present & ~done & ~outside;
 }
 
+// The first n of eight pixels packed as 12 bytes in each half of `bytes`.
+inline void storeEightPixels(std::uint8_t* out, const std::uint8_t* bytes, int n)
+{
+    if (n == 8) {
+        std::memcpy(out, bytes, 12);
+        std::memcpy(out + 12, bytes + 16, 12);
+        return;
+    }
+    std::memcpy(out, bytes, static_cast<std::size_t>(3 * std::min(4, n)));
+    if (n > 4)
+        std::memcpy(out + 12, bytes + 16, static_cast<std::size_t>(3 * (n - 4)));
+}
+
 // From pixels 0, 1 | 4, 5 in `a` and 2, 3 | 6, 7 in `b` (eight bytes each:
 // a neighbour and the one right of it), the dwords that `control` picks, for
 // the eight pixels in order: those of the left neighbour, or (`high`) of the
@@ -191,9 +204,7 @@ CLIPORA_AVX2 __attribute__((always_inline)) inline std::optional<unsigned> scree
         const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5,
                                               6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
         _mm256_store_si256(reinterpret_cast<__m256i*>(bytes), _mm256_shuffle_epi8(gap, pack));
-        std::memcpy(out, bytes, std::min(12, 3 * n));
-        if (n > 4)
-            std::memcpy(out + 12, bytes + 16, static_cast<std::size_t>(3 * (n - 4)));
+        storeEightPixels(out, bytes, n);
         return present & ~outside;
     }
     // Read one by one: quicker than gathers on the processors measured. A
@@ -269,9 +280,7 @@ CLIPORA_AVX2 __attribute__((always_inline)) inline std::optional<unsigned> scree
     const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6, 8,
                                           9, 10, 12, 13, 14, -1, -1, -1, -1);
     _mm256_store_si256(reinterpret_cast<__m256i*>(bytes), _mm256_shuffle_epi8(pixel, pack));
-    std::memcpy(out, bytes, static_cast<std::size_t>(std::min(12, 3 * n)));
-    if (n > 4)
-        std::memcpy(out + 12, bytes + 16, static_cast<std::size_t>(3 * (n - 4)));
+    storeEightPixels(out, bytes, n);
     const unsigned done =
         static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(interpolated))) | hidden;
     return present & ~done & ~outside;

@@ -13,6 +13,7 @@
 #include "zoom/calc/kernels.h"
 
 #include <climits>
+#include <cstring>
 
 namespace clipora::zoom::detail {
 
@@ -97,9 +98,23 @@ CLIPORA_AVX512 __attribute__((always_inline)) inline unsigned rotateChunk(const 
                                             _mm256_mullo_epi32(x0, _mm256_set1_epi32(3)));
     const __mmask8 gathered =
         inside & _mm256_cmple_epi32_mask(offset, _mm256_set1_epi32(static_cast<int>(lastSafe)));
+    // Read one by one: quicker than gathers on the processors measured. A
+    // lane left out reads the bitmap's first bytes instead.
+    alignas(32) std::int32_t at[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(at), _mm256_maskz_mov_epi32(gathered, offset));
     const std::uint8_t* base = rc.source.data();
-    const __m512i top = _mm512_mask_i32gather_epi64(_mm512_setzero_si512(), gathered, offset, base, 1);
-    const __m512i bottom = _mm512_mask_i32gather_epi64(_mm512_setzero_si512(), gathered, offset, base + stride, 1);
+    const auto eight = [](const std::uint8_t* p) {
+        long long v;
+        std::memcpy(&v, p, 8);
+        return v;
+    };
+    const __m512i top = _mm512_setr_epi64(eight(base + at[0]), eight(base + at[1]), eight(base + at[2]),
+                                          eight(base + at[3]), eight(base + at[4]), eight(base + at[5]),
+                                          eight(base + at[6]), eight(base + at[7]));
+    const __m512i bottom =
+        _mm512_setr_epi64(eight(base + stride + at[0]), eight(base + stride + at[1]), eight(base + stride + at[2]),
+                          eight(base + stride + at[3]), eight(base + stride + at[4]), eight(base + stride + at[5]),
+                          eight(base + stride + at[6]), eight(base + stride + at[7]));
     __mmask8 interpolated = gathered, hidden = 0;
     if (rc.transparency.on && plan.noFrameCorrection) {
         const __m512i low3 = _mm512_set1_epi64(0xFFFFFF);
