@@ -155,26 +155,34 @@ CLIPORA_AVX2 inline __m256i neighbour(__m256i a, __m256i b, __m256i control, boo
     return high ? _mm256_unpackhi_epi64(sa, sb) : _mm256_unpacklo_epi64(sa, sb);
 }
 
-// Eight target pixels in single precision, kept where every value lies
-// provably far from a half (see rotationScreenMargin): the lanes left for
-// the exact per-pixel rule, or nothing when the chunk must be blended in
-// double precision instead.
-CLIPORA_AVX2 __attribute__((always_inline)) inline std::optional<unsigned> screenChunk(const RowContext& rc, int x,
-                                                                                     int y, std::uint8_t* out)
+// Where eight target pixels of row y from x on sample the source, exactly as
+// the plain code computes it.
+struct EightPlaces {
+    __m256d fx[2], fy[2];  // pixels 0..3 and 4..7
+    __m256i offset;        // byte offset of each top-left neighbour
+    __m256i read;          // all ones: its neighbour pairs lie in the picture and may be read
+    unsigned outside;      // bit k: all four neighbours lie outside the picture
+    unsigned present;      // bit k: pixel x + k exists
+    int n;
+};
+
+CLIPORA_AVX2 inline EightPlaces locateEight(const RowContext& rc, int x, int y)
 {
     const RotatePlan& plan = rc.plan;
     const __m256d sdy = _mm256_set1_pd(plan.sdy[y]), offsetX = _mm256_set1_pd(plan.offsetX);
     const __m256d cdy = _mm256_set1_pd(plan.cdy[y]), offsetY = _mm256_set1_pd(plan.offsetY);
     const __m256d minus = _mm256_set1_pd(-0.0);
-    __m256d fx[2], fy[2];
+    EightPlaces at;
     __m128i x0[2], y0[2];
     for (int half = 0; half < 2; ++half) {
-        const int at = x + 4 * half;
-        const __m256d sx = _mm256_add_pd(_mm256_add_pd(_mm256_loadu_pd(rc.cdx + at), sdy), offsetX);
-        const __m256d sy = _mm256_add_pd(_mm256_add_pd(_mm256_xor_pd(_mm256_loadu_pd(rc.sdx + at), minus), cdy), offsetY);
+        const int from = x + 4 * half;
+        const __m256d sx = _mm256_add_pd(_mm256_add_pd(_mm256_loadu_pd(rc.cdx + from), sdy), offsetX);
+        const __m256d sy =
+            _mm256_add_pd(_mm256_add_pd(_mm256_xor_pd(_mm256_loadu_pd(rc.sdx + from), minus), cdy), offsetY);
         const __m256d floorX = _mm256_floor_pd(sx), floorY = _mm256_floor_pd(sy);
-        fx[half] = _mm256_sub_pd(sx, floorX);
-        fy[half] = _mm256_sub_pd(sy, floorY);
+        at.fx[half] = _mm256_sub_pd(sx, floorX);
+        at.fy[half] = _mm256_sub_pd(sy, floorY);
+        // Out-of-range positions convert to INT_MIN and count as outside.
         x0[half] = _mm256_cvttpd_epi32(floorX);
         y0[half] = _mm256_cvttpd_epi32(floorY);
     }
@@ -187,31 +195,34 @@ CLIPORA_AVX2 __attribute__((always_inline)) inline std::optional<unsigned> scree
     const __m256i outsideLanes = _mm256_or_si256(
         _mm256_or_si256(_mm256_cmpgt_epi32(minusOne, cx), _mm256_cmpgt_epi32(cx, _mm256_set1_epi32(w - 1))),
         _mm256_or_si256(_mm256_cmpgt_epi32(minusOne, cy), _mm256_cmpgt_epi32(cy, _mm256_set1_epi32(h - 1))));
-    const unsigned outside = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(outsideLanes)));
-    const int n = std::min(2 * lanes, plan.width - x);
-    const unsigned present = (1u << n) - 1;
-    const __m256i gap = _mm256_set1_epi32(static_cast<int>(plan.gap.packed()));
+    at.outside = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(outsideLanes)));
+    at.n = std::min(2 * lanes, plan.width - x);
+    at.present = (1u << at.n) - 1;
     // p00 and p10 are read together as eight bytes (likewise p01 and p11);
     // the lanes that would read past the bitmap's end are left out.
     const int stride = static_cast<int>(rc.source.stride());
-    const __m256i offset = _mm256_add_epi32(_mm256_mullo_epi32(cy, _mm256_set1_epi32(stride)),
-                                            _mm256_mullo_epi32(cx, _mm256_set1_epi32(3)));
-    const __m256i gatheredLanes =
-        _mm256_andnot_si256(_mm256_or_si256(notInside, _mm256_cmpgt_epi32(offset, _mm256_set1_epi32(rc.lastSafe8))),
-                            minusOne);
-    if ((static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(gatheredLanes))) & present) == 0) {
-        alignas(32) std::uint8_t bytes[32];
-        const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5,
-                                              6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(bytes), _mm256_shuffle_epi8(gap, pack));
-        storeEightPixels(out, bytes, n);
-        return present & ~outside;
-    }
-    // Read one by one: quicker than gathers on the processors measured. A
-    // lane left out reads the bitmap's first bytes instead.
-    alignas(32) std::int32_t at[8];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(at), _mm256_and_si256(offset, gatheredLanes));
-    const std::uint8_t* base = rc.source.data();
+    at.offset = _mm256_add_epi32(_mm256_mullo_epi32(cy, _mm256_set1_epi32(stride)),
+                                 _mm256_mullo_epi32(cx, _mm256_set1_epi32(3)));
+    at.read = _mm256_andnot_si256(
+        _mm256_or_si256(notInside, _mm256_cmpgt_epi32(at.offset, _mm256_set1_epi32(rc.lastSafe8))), minusOne);
+    return at;
+}
+
+// The neighbour pairs of eight pixels: pixels 0, 1 | 4, 5 and 2, 3 | 6, 7
+// side by side for the top row (`topA`, `topB`) and the row below, so that
+// one byte shuffle per channel and neighbour and an unpack give the eight
+// pixels in order. Read one by one: quicker than gathers on the processors
+// measured. A lane left out reads the bitmap's first bytes instead.
+struct EightPairs {
+    __m256i topA, topB, bottomA, bottomB;
+};
+
+CLIPORA_AVX2 inline EightPairs readEight(const RowContext& rc, const EightPlaces& at)
+{
+    alignas(32) std::int32_t offsets[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(offsets), _mm256_and_si256(at.offset, at.read));
+    const std::uint8_t* top = rc.source.data();
+    const std::uint8_t* bottom = top + rc.source.stride();
     const auto eight = [](const std::uint8_t* p) {
         long long v;
         std::memcpy(&v, p, 8);
@@ -219,49 +230,81 @@ CLIPORA_AVX2 __attribute__((always_inline)) inline std::optional<unsigned> scree
     };
     __m256i rows[4];  // top of pixels 0..3, top of 4..7, bottom of 0..3, bottom of 4..7
     for (int half = 0; half < 2; ++half) {
-        const std::int32_t* a = at + 4 * half;
-        rows[half] = _mm256_setr_epi64x(eight(base + a[0]), eight(base + a[1]), eight(base + a[2]), eight(base + a[3]));
-        rows[2 + half] = _mm256_setr_epi64x(eight(base + stride + a[0]), eight(base + stride + a[1]),
-                                            eight(base + stride + a[2]), eight(base + stride + a[3]));
+        const std::int32_t* o = offsets + 4 * half;
+        rows[half] = _mm256_setr_epi64x(eight(top + o[0]), eight(top + o[1]), eight(top + o[2]), eight(top + o[3]));
+        rows[2 + half] =
+            _mm256_setr_epi64x(eight(bottom + o[0]), eight(bottom + o[1]), eight(bottom + o[2]), eight(bottom + o[3]));
     }
-    // Pixels 0, 1 | 4, 5 and 2, 3 | 6, 7 side by side, so that one byte
-    // shuffle per channel and neighbour and an unpack give the eight pixels
-    // in order.
-    const __m256i topA = _mm256_permute2x128_si256(rows[0], rows[1], 0x20);
-    const __m256i topB = _mm256_permute2x128_si256(rows[0], rows[1], 0x31);
-    const __m256i bottomA = _mm256_permute2x128_si256(rows[2], rows[3], 0x20);
-    const __m256i bottomB = _mm256_permute2x128_si256(rows[2], rows[3], 0x31);
-    __m256i interpolated = gatheredLanes;
+    return {_mm256_permute2x128_si256(rows[0], rows[1], 0x20), _mm256_permute2x128_si256(rows[0], rows[1], 0x31),
+            _mm256_permute2x128_si256(rows[2], rows[3], 0x20), _mm256_permute2x128_si256(rows[2], rows[3], 0x31)};
+}
+
+// Lanes whose neighbours have the transparent colour: `some` (one or more),
+// `all` (all four).
+struct KeyedLanes {
+    __m256i some, all;
+};
+
+CLIPORA_AVX2 inline KeyedLanes keyedLanes(const EightPairs& q, Bgr colour)
+{
+    // Each neighbour's three bytes as one number, compared with the key.
+    const __m256i whole = _mm256_setr_epi8(0, 1, 2, -1, 8, 9, 10, -1, 3, 4, 5, -1, 11, 12, 13, -1, 0, 1, 2, -1, 8, 9,
+                                           10, -1, 3, 4, 5, -1, 11, 12, 13, -1);
+    const __m256i key = _mm256_set1_epi32(static_cast<int>(colour.packed()));
+    const __m256i k00 = _mm256_cmpeq_epi32(neighbour(q.topA, q.topB, whole, false), key);
+    const __m256i k10 = _mm256_cmpeq_epi32(neighbour(q.topA, q.topB, whole, true), key);
+    const __m256i k01 = _mm256_cmpeq_epi32(neighbour(q.bottomA, q.bottomB, whole, false), key);
+    const __m256i k11 = _mm256_cmpeq_epi32(neighbour(q.bottomA, q.bottomB, whole, true), key);
+    return {_mm256_or_si256(_mm256_or_si256(k00, k10), _mm256_or_si256(k01, k11)),
+            _mm256_and_si256(_mm256_and_si256(k00, k10), _mm256_and_si256(k01, k11))};
+}
+
+// Stores eight packed pixels (fewer at the row's end).
+CLIPORA_AVX2 inline void storeEight(std::uint8_t* out, __m256i pixels, int n)
+{
+    const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6, 8,
+                                          9, 10, 12, 13, 14, -1, -1, -1, -1);
+    alignas(32) std::uint8_t bytes[32];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(bytes), _mm256_shuffle_epi8(pixels, pack));
+    storeEightPixels(out, bytes, n);
+}
+
+// Eight target pixels in single precision, kept where every value lies
+// provably far from a half (see rotationScreenMargin): the lanes left for
+// the exact per-pixel rule, or nothing when the chunk must be blended in
+// double precision instead.
+CLIPORA_AVX2 __attribute__((always_inline)) inline std::optional<unsigned> screenChunk(const RowContext& rc, int x,
+                                                                                     int y, std::uint8_t* out)
+{
+    const EightPlaces at = locateEight(rc, x, y);
+    const __m256i gap = _mm256_set1_epi32(static_cast<int>(rc.plan.gap.packed()));
+    if ((static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(at.read))) & at.present) == 0) {
+        storeEight(out, gap, at.n);
+        return at.present & ~at.outside;
+    }
+    const EightPairs q = readEight(rc, at);
+    __m256i interpolated = at.read;
     unsigned hidden = 0;
-    if (rc.transparency.on && plan.noFrameCorrection) {
-        // Each neighbour's three bytes as one number, compared with the key.
-        const __m256i whole = _mm256_setr_epi8(0, 1, 2, -1, 8, 9, 10, -1, 3, 4, 5, -1, 11, 12, 13, -1, 0, 1, 2, -1, 8,
-                                               9, 10, -1, 3, 4, 5, -1, 11, 12, 13, -1);
-        const __m256i key = _mm256_set1_epi32(static_cast<int>(Bgr(rc.transparency.colour).packed()));
-        const __m256i k00 = _mm256_cmpeq_epi32(neighbour(topA, topB, whole, false), key);
-        const __m256i k10 = _mm256_cmpeq_epi32(neighbour(topA, topB, whole, true), key);
-        const __m256i k01 = _mm256_cmpeq_epi32(neighbour(bottomA, bottomB, whole, false), key);
-        const __m256i k11 = _mm256_cmpeq_epi32(neighbour(bottomA, bottomB, whole, true), key);
+    if (rc.transparency.on && rc.plan.noFrameCorrection) {
         // Some neighbours transparent: per pixel. All four: coverage 0, the gap colour.
-        interpolated = _mm256_andnot_si256(_mm256_or_si256(_mm256_or_si256(k00, k10), _mm256_or_si256(k01, k11)),
-                                           gatheredLanes);
-        hidden = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_and_si256(
-            gatheredLanes, _mm256_and_si256(_mm256_and_si256(k00, k10), _mm256_and_si256(k01, k11))))));
+        const KeyedLanes keyed = keyedLanes(q, Bgr(rc.transparency.colour));
+        interpolated = _mm256_andnot_si256(keyed.some, at.read);
+        hidden = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_and_si256(at.read, keyed.all))));
     }
-    const __m256 f = _mm256_set_m128(_mm256_cvtpd_ps(fx[1]), _mm256_cvtpd_ps(fx[0]));
-    const __m256 g = _mm256_set_m128(_mm256_cvtpd_ps(fy[1]), _mm256_cvtpd_ps(fy[0]));
+    const __m256 f = _mm256_set_m128(_mm256_cvtpd_ps(at.fx[1]), _mm256_cvtpd_ps(at.fx[0]));
+    const __m256 g = _mm256_set_m128(_mm256_cvtpd_ps(at.fy[1]), _mm256_cvtpd_ps(at.fy[0]));
     const __m256 fg = _mm256_mul_ps(f, g);
     const __m256 limit = _mm256_set1_ps(0.5f - rotationScreenMargin);
     const __m256 sign = _mm256_set1_ps(-0.0f);
-    __m256i pixel = zero, near = zero;
+    __m256i pixel = _mm256_setzero_si256(), near = _mm256_setzero_si256();
     for (int c = 0; c < 3; ++c) {
         // Bytes c and 3 + c of each eight-byte neighbour pair.
         const __m256i control = _mm256_setr_epi8(c, -1, -1, -1, 8 + c, -1, -1, -1, 3 + c, -1, -1, -1, 11 + c, -1, -1,
                                                  -1, c, -1, -1, -1, 8 + c, -1, -1, -1, 3 + c, -1, -1, -1, 11 + c, -1,
                                                  -1, -1);
-        const __m256i p00 = neighbour(topA, topB, control, false), p10 = neighbour(topA, topB, control, true);
-        const __m256i p01 = neighbour(bottomA, bottomB, control, false);
-        const __m256i p11 = neighbour(bottomA, bottomB, control, true);
+        const __m256i p00 = neighbour(q.topA, q.topB, control, false), p10 = neighbour(q.topA, q.topB, control, true);
+        const __m256i p01 = neighbour(q.bottomA, q.bottomB, control, false);
+        const __m256i p11 = neighbour(q.bottomA, q.bottomB, control, true);
         const __m256i d10 = _mm256_sub_epi32(p10, p00), d01 = _mm256_sub_epi32(p01, p00);
         const __m256i d11 = _mm256_sub_epi32(_mm256_sub_epi32(_mm256_add_epi32(p00, p11), p10), p01);
         __m256 v = _mm256_add_ps(_mm256_cvtepi32_ps(p00), _mm256_mul_ps(f, _mm256_cvtepi32_ps(d10)));
@@ -273,17 +316,11 @@ CLIPORA_AVX2 __attribute__((always_inline)) inline std::optional<unsigned> scree
         // With four neighbours present the value stays within 0 .. 255.
         pixel = _mm256_or_si256(pixel, _mm256_slli_epi32(_mm256_and_si256(r, _mm256_set1_epi32(0xFF)), 8 * c));
     }
-    if (_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_and_si256(near, interpolated))) & static_cast<int>(present))
+    if (_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_and_si256(near, interpolated))) & static_cast<int>(at.present))
         return std::nullopt;
-    pixel = _mm256_blendv_epi8(gap, pixel, interpolated);
-    alignas(32) std::uint8_t bytes[32];
-    const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6, 8,
-                                          9, 10, 12, 13, 14, -1, -1, -1, -1);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(bytes), _mm256_shuffle_epi8(pixel, pack));
-    storeEightPixels(out, bytes, n);
-    const unsigned done =
-        static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(interpolated))) | hidden;
-    return present & ~done & ~outside;
+    storeEight(out, _mm256_blendv_epi8(gap, pixel, interpolated), at.n);
+    const unsigned done = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(interpolated))) | hidden;
+    return at.present & ~done & ~at.outside;
 }
 
 // Target pixels xBegin .. xEnd - 1 of row y (xBegin a multiple of 8), with
