@@ -610,11 +610,19 @@ void Tloadcut::loaded()
     // far edge's field, which now shows the border. A ruler in a far-edge
     // mode may already have pulled its far edge in, as its thumb met the
     // lowered maximum, past a near edge it left beyond the border.
-    if (areax->selEnd() > picwidth || areax->selStart() > areax->selEnd()) {
+    const bool trimX = areax->selEnd() > picwidth || areax->selStart() > areax->selEnd();
+    const bool trimY = areay->selEnd() > picheight || areay->selStart() > areay->selEnd();
+    // The applies first clear the active control. The control that holds the
+    // focus leaves here, as an event of its own: an error in its leaving (a
+    // ruler ending its edge mode reads a size field holding refused text) is
+    // shown, and the trim still runs on both axes.
+    if (trimX || trimY)
+        runAsOwnEvent([this] { clearActiveControl(this); });
+    if (trimX) {
         CutAxis::x(*this).pullInToPicture();
         edgexron();
     }
-    if (areay->selEnd() > picheight || areay->selStart() > areay->selEnd()) {
+    if (trimY) {
         CutAxis::y(*this).pullInToPicture();
         edgeybon();
     }
