@@ -46,12 +46,15 @@ Picture decodeAvif(ByteView file)
     if (!decoder)
         throw std::bad_alloc();
     decoder->maxThreads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    // libavif's limit on a side is ours, so that a long picture within our
+    // limits reads (its pixel count limit, 16384 x 16384, lies beyond ours,
+    // which the declared size is checked against below, with our message).
+    decoder->imageDimensionLimit = static_cast<std::uint32_t>(maxPictureSide);
     decoder->ignoreExif = AVIF_TRUE;
     decoder->ignoreXMP = AVIF_TRUE;
     check(avifDecoderSetIOMemory(decoder.get(), file.data(), file.size()));
     check(avifDecoderParse(decoder.get()));
-    // The declared size, before any plane is decoded (libavif's own limits,
-    // 16384 x 16384 pixels and more, stay as they are behind ours).
+    // The declared size, before any plane is decoded.
     const avifImage* image = decoder->image;
     checkPictureSize(image->width, image->height);
     check(avifDecoderNextImage(decoder.get()));

@@ -66,9 +66,10 @@ Picture decodeAvif(ByteView file);
 // crops it back); both the coded and the resulting size are checked before
 // decoding. Errors: "HEIF イメージが不正です (%s)".
 Picture decodeHeif(ByteView file);
-// TIFF: the first page, through libtiff's RGBA reader (every photometric
-// interpretation and compression it knows, strips and tiles), rows in stored
-// order. Errors: "TIFF イメージが不正です (%s)".
+// TIFF: the first page (every photometric interpretation and compression
+// libtiff knows, strips and tiles), rows in stored order; a JPEG-compressed
+// strip that libjpeg finds cut short or corrupt is refused. Errors:
+// "TIFF イメージが不正です (%s)".
 Picture decodeTiff(ByteView file);
 
 // Uncompressed 24-bit Windows bitmap: "BM", 40-byte header, bottom-up rows.

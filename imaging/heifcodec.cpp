@@ -61,7 +61,14 @@ Picture decodeHeif(ByteView file)
     const std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
     if (!context)
         throw std::bad_alloc();
+    // libheif's own guard on what a file may make it decode (alpha planes and
+    // grid tiles included), no looser than ours: from 1.19 it counts pixels,
+    // before that it bounds each side.
+#if LIBHEIF_HAVE_VERSION(1, 19, 0)
+    heif_context_get_security_limits(context.get())->max_image_size_pixels = maxPicturePixels;
+#else
     heif_context_set_maximum_image_size_limit(context.get(), static_cast<int>(maxPictureSide));
+#endif
     check(heif_context_read_from_memory_without_copy(context.get(), file.data(), file.size(), nullptr));
     heif_image_handle* rawHandle = nullptr;
     check(heif_context_get_primary_image_handle(context.get(), &rawHandle));

@@ -1,22 +1,30 @@
-// TIFF through libtiff, reading from memory. The first page is read with
-// libtiff's RGBA reader a band of strips or tiles at a time; that reader
-// turns every photometric interpretation into red, green, blue and
-// premultiplied alpha, and reduces 16-bit samples to 8 by rounding
-// (v * 255 / 65535 to the nearest). The orientation tag is not applied:
-// rows come in the order they are stored.
-
+// TIFF through libtiff, reading from memory; the first page. Grey and RGB
+// pictures of 8 or 16 bits a sample (what scanners and most programs write)
+// are read a row of strips or tiles at a time and converted here: 16-bit
+// samples reduced to 8 by rounding (v * 255 / 65535 to the nearest), alpha
+// kept, associated (premultiplied) alpha turned back to straight colour in
+// the samples' own depth. Everything else (palette, CMYK, YCbCr, other
+// depths, separate planes) goes through libtiff's RGBA reader a band of
+// strips or tiles at a time, which hands colour back premultiplied by its
+// alpha (grey with unassociated alpha excepted) and reduces 16-bit samples
+// itself. A JPEG-compressed strip or tile that libjpeg finds cut short or
+// corrupt is refused. The orientation tag is not applied: rows come in the
+// order they are stored.
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include <tiffio.h>
 
 #include "codecs.h"
 #include "errors.h"
 #include "limits.h"
+#include "rowconvert.h"
 
 namespace clipora {
 
@@ -29,6 +37,10 @@ struct Source {
     ByteView bytes;
     toff_t at = 0;
     std::string firstError;
+    // libjpeg's warning that a JPEG-compressed strip or tile is cut short or
+    // damaged: libtiff decodes on, grey filling what is missing, where our
+    // JPEG reader refuses the file.
+    std::string damagedJpeg;
 };
 
 tmsize_t readProc(thandle_t h, void* out, tmsize_t wanted)
@@ -70,18 +82,39 @@ int mapProc(thandle_t h, void** base, toff_t* size)
 }
 void unmapProc(thandle_t, void*, toff_t) {}
 
+// Called from libtiff's C frames: nothing may throw out of them.
+void keepFirst(std::string& kept, const char* format, va_list args) noexcept
+{
+    if (!kept.empty())
+        return;
+    char text[256];
+    std::vsnprintf(text, sizeof text, format, args);
+    try {
+        kept = text;
+    } catch (...) {
+        kept.clear();
+    }
+}
+
 int onError(TIFF*, void* user, const char*, const char* format, va_list args)
 {
-    auto* s = static_cast<Source*>(user);
-    if (s->firstError.empty()) {
-        char text[256];
-        std::vsnprintf(text, sizeof text, format, args);
-        s->firstError = text;
-    }
+    keepFirst(static_cast<Source*>(user)->firstError, format, args);
     return 1;
 }
 
-int onWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+int onWarning(TIFF*, void* user, const char* module, const char* format, va_list args)
+{
+    if (module && std::strcmp(module, "JPEGLib") == 0) {
+        va_list copy;
+        va_copy(copy, args);
+        char text[256];
+        std::vsnprintf(text, sizeof text, format, copy);
+        va_end(copy);
+        if (std::strstr(text, "Premature end of JPEG") || std::strstr(text, "Corrupt JPEG data"))
+            keepFirst(static_cast<Source*>(user)->damagedJpeg, format, args);
+    }
+    return 1;
+}
 
 [[noreturn]] void fail(const std::string& why)
 {
@@ -105,11 +138,126 @@ struct RgbaReader {
     }
 };
 
+// A page that readDirectly() takes: grey (1 colour sample, `invert` for
+// white-is-zero) or RGB (3), 8 or 16 bits, samples of a pixel together, and
+// which sample (if any) is alpha.
+struct DirectLayout {
+    int colours = 0, samples = 0, alphaAt = -1;
+    bool invert = false, associated = false;
+    unsigned bits = 0;
+};
+
+std::optional<DirectLayout> directLayoutOf(TIFF* tiff)
+{
+    std::uint16_t photometric = 0, bits = 0, samples = 0, planar = 0, format = 0, compression = 0, extras = 0;
+    std::uint16_t* extra = nullptr;
+    if (!TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric))
+        return std::nullopt;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLEFORMAT, &format);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_EXTRASAMPLES, &extras, &extra);
+    DirectLayout d;
+    d.colours = photometric == PHOTOMETRIC_RGB ? 3
+                : photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE ? 1
+                                                                                                  : 0;
+    if (d.colours == 0 || (bits != 8 && bits != 16) || samples < d.colours || format != SAMPLEFORMAT_UINT ||
+        (planar != PLANARCONFIG_CONTIG && samples > 1) || compression == COMPRESSION_OJPEG)
+        return std::nullopt;
+    d.samples = samples;
+    d.bits = bits;
+    d.invert = photometric == PHOTOMETRIC_MINISWHITE;
+    if (samples > d.colours && extras > 0 && extra &&
+        (extra[0] == EXTRASAMPLE_ASSOCALPHA || extra[0] == EXTRASAMPLE_UNASSALPHA)) {
+        d.alphaAt = d.colours;
+        d.associated = extra[0] == EXTRASAMPLE_ASSOCALPHA;
+    }
+    return d;
+}
+
+// One stored row of such a page into the picture's row and coverage.
+template <typename Sample>
+void convertRow(const Sample* in, const DirectLayout& d, int width, std::uint8_t* out, std::uint8_t* cover)
+{
+    const unsigned max = (1u << d.bits) - 1;
+    const auto to8 = [&d](unsigned v) { return d.bits == 8 ? static_cast<std::uint8_t>(v) : rows::to8(v, 16); };
+    for (int x = 0; x < width; ++x, in += d.samples) {
+        const unsigned a = d.alphaAt >= 0 ? in[d.alphaAt] : max;
+        unsigned c[3];
+        for (int k = 0; k < 3; ++k) {
+            unsigned v = in[d.colours == 3 ? k : 0];
+            if (d.invert)
+                v = max - v;
+            // Premultiplied colour back to straight, in the samples' depth.
+            if (d.associated && a < max)
+                v = a ? std::min<unsigned>(max, static_cast<unsigned>((std::uint64_t{v} * max + a / 2) / a)) : 0;
+            c[k] = v;
+        }
+        out[3 * x] = to8(c[2]);
+        out[3 * x + 1] = to8(c[1]);
+        out[3 * x + 2] = to8(c[0]);
+        if (cover)
+            cover[x] = to8(a);
+    }
+}
+
+// Reads the page a row of strips or of tiles at a time into `picture`
+// (sized already). 16-bit samples come in this machine's byte order
+// (libtiff swaps them).
+void readDirectly(TIFF* tiff, const DirectLayout& d, Source& source, Picture& picture)
+{
+    const int w = picture.pixels.width(), h = picture.pixels.height();
+    if (d.alphaAt >= 0)
+        picture.alpha.resize(static_cast<std::size_t>(w) * h);
+    const std::size_t pixelBytes = static_cast<std::size_t>(d.samples) * (d.bits / 8);
+    // A piece of `columns` pixels of stored row y, from column x on.
+    const auto convert = [&](const void* in, int x, int y, int columns) {
+        std::uint8_t* cover = d.alphaAt >= 0 ? picture.alpha.data() + static_cast<std::size_t>(y) * w + x : nullptr;
+        std::uint8_t* out = picture.pixels.row(y) + 3 * static_cast<std::size_t>(x);
+        if (d.bits == 8)
+            convertRow(static_cast<const std::uint8_t*>(in), d, columns, out, cover);
+        else
+            convertRow(static_cast<const std::uint16_t*>(in), d, columns, out, cover);
+    };
+    if (!TIFFIsTiled(tiff)) {
+        const tmsize_t size = TIFFScanlineSize(tiff);
+        if (size < static_cast<tmsize_t>(w * pixelBytes))
+            fail(source.firstError);
+        std::vector<std::uint16_t> line((static_cast<std::size_t>(size) + 1) / 2);
+        for (int y = 0; y < h; ++y) {
+            if (TIFFReadScanline(tiff, line.data(), static_cast<std::uint32_t>(y), 0) < 0)
+                fail(source.firstError);
+            convert(line.data(), 0, y, w);
+        }
+    } else {
+        std::uint32_t tileWidth = 0, tileHeight = 0;
+        TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tileWidth);
+        TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tileHeight);
+        const tmsize_t size = TIFFTileSize(tiff);
+        if (tileWidth == 0 || tileHeight == 0 || size <= 0 || size > maxTiffAllocation ||
+            static_cast<std::uint64_t>(size) < std::uint64_t{tileWidth} * tileHeight * pixelBytes)
+            fail(source.firstError.empty() ? "bad tile size" : source.firstError);
+        std::vector<std::uint16_t> tile((static_cast<std::size_t>(size) + 1) / 2);
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(tile.data());
+        for (std::uint32_t ty = 0; ty < static_cast<std::uint32_t>(h); ty += tileHeight)
+            for (std::uint32_t tx = 0; tx < static_cast<std::uint32_t>(w); tx += tileWidth) {
+                if (TIFFReadTile(tiff, tile.data(), tx, ty, 0, 0) < 0)
+                    fail(source.firstError);
+                const int columns = static_cast<int>(std::min<std::uint32_t>(tileWidth, w - tx));
+                for (std::uint32_t r = 0; r < tileHeight && ty + r < static_cast<std::uint32_t>(h); ++r)
+                    convert(bytes + r * tileWidth * pixelBytes, static_cast<int>(tx), static_cast<int>(ty + r), columns);
+            }
+    }
+    rows::dropOpaqueAlpha(picture);
+}
+
 }  // namespace
 
 Picture decodeTiff(ByteView file)
 {
-    Source source {file, 0, {}};
+    Source source {file, 0, {}, {}};
     const std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
     if (!options)
         throw std::bad_alloc();
@@ -130,15 +278,30 @@ Picture decodeTiff(ByteView file)
     if (width == 0 || height == 0)
         fail("empty picture");
 
+    const int w = static_cast<int>(width), h = static_cast<int>(height);
+    Picture picture;
+    picture.kind = PictureKind::Tiff;
+    picture.pixels = Bitmap24(w, h);
+    if (const std::optional<DirectLayout> direct = directLayoutOf(tiff.get())) {
+        readDirectly(tiff.get(), *direct, source, picture);
+        if (!source.damagedJpeg.empty())
+            fail(source.damagedJpeg);
+        return picture;
+    }
+
     char why[1024] = {};
     RgbaReader reader;
-    if (!TIFFRGBAImageOK(tiff.get(), why) || !TIFFRGBAImageBegin(&reader.image, tiff.get(), 1, why))
+    if (!TIFFRGBAImageBegin(&reader.image, tiff.get(), 1, why))
         fail(source.firstError.empty() ? why : source.firstError);
     reader.begun = true;
     // Rows as stored: neither the file's orientation nor libtiff's default
     // bottom-up raster turns them.
     reader.image.orientation = ORIENTATION_TOPLEFT;
     reader.image.req_orientation = ORIENTATION_TOPLEFT;
+    // libtiff premultiplies colour by an unassociated alpha, except for grey.
+    const bool premultiplied = !((reader.image.photometric == PHOTOMETRIC_MINISBLACK ||
+                                  reader.image.photometric == PHOTOMETRIC_MINISWHITE) &&
+                                 reader.image.alpha == EXTRASAMPLE_UNASSALPHA);
 
     // A band is a whole number of strips or tile rows, at least 64 rows.
     std::uint32_t unit = 0;
@@ -149,10 +312,6 @@ Picture decodeTiff(ByteView file)
     unit = std::clamp<std::uint32_t>(unit, 1, height);
     const std::uint32_t band = std::min(height, (63 / unit + 1) * unit);
 
-    const int w = static_cast<int>(width), h = static_cast<int>(height);
-    Picture picture;
-    picture.kind = PictureKind::Tiff;
-    picture.pixels = Bitmap24(w, h);
     std::vector<std::uint32_t> raster(static_cast<std::size_t>(width) * band);
     const bool alpha = reader.image.alpha != 0;
     if (alpha)
@@ -184,11 +343,12 @@ Picture decodeTiff(ByteView file)
                 cover[x] = static_cast<std::uint8_t>(a);
                 if (a != 255) {
                     translucent = true;
-                    // Back from premultiplied to straight colour.
-                    auto straight = [a](unsigned c) { return a ? std::min(255u, (c * 255 + a / 2) / a) : 0u; };
-                    red = straight(red);
-                    green = straight(green);
-                    blue = straight(blue);
+                    if (premultiplied) {
+                        auto straight = [a](unsigned c) { return a ? std::min(255u, (c * 255 + a / 2) / a) : 0u; };
+                        red = straight(red);
+                        green = straight(green);
+                        blue = straight(blue);
+                    }
                 }
                 out[3 * x] = static_cast<std::uint8_t>(blue);
                 out[3 * x + 1] = static_cast<std::uint8_t>(green);
@@ -196,6 +356,8 @@ Picture decodeTiff(ByteView file)
             }
         }
     }
+    if (!source.damagedJpeg.empty())
+        fail(source.damagedJpeg);
     if (!translucent)
         picture.alpha.clear();
     return picture;

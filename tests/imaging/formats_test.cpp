@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <random>
+
+#include <tiffio.h>
 
 #include "imaging/codecs.h"
 #include "imaging/errors.h"
@@ -212,6 +215,106 @@ TEST(TiffReader, SixteenBitSamplesRoundToEightAndOnlyTheFirstPageIsRead)
                 const unsigned v = deep.samples[(static_cast<std::size_t>(y) * 258 + x) * 3 + c];
                 ASSERT_EQ(read.pixels.pixel(x, y)[2 - c], (v * 255 + 32767) / 65535) << x << ", " << y << " v " << v;
             }
+}
+
+// Grey and RGB pages of 8 and 16 bits, with and without alpha of either
+// kind, white-is-zero, in strips (read a row at a time) and in tiles
+// (libtiff's RGBA reader): colour straight and rounded to 8 bits, alpha
+// kept. libtiff's own reader would cut 16-bit grey to its high byte and
+// drop its alpha, and un-premultiplying grey it never premultiplied would
+// lighten it.
+TEST(TiffReader, GreyAndRgbOfEitherDepthKeepTheirAlphaAndRound)
+{
+    struct Layout {
+        const char* name;
+        bool grey;
+        int bits;
+        bool alpha, associated, whiteIsZero;
+        int tile;
+    };
+    const Layout layouts[] = {
+        {"grey8", true, 8, false, false, false, 0},          {"grey8 white is zero", true, 8, false, false, true, 0},
+        {"grey8 alpha", true, 8, true, false, false, 0},     {"grey16", true, 16, false, false, false, 0},
+        {"grey16 alpha", true, 16, true, false, false, 0},   {"grey16 premultiplied", true, 16, true, true, false, 0},
+        {"rgb16 premultiplied", false, 16, true, true, false, 0}, {"rgb8 premultiplied", false, 8, true, true, false, 0},
+        {"grey8 alpha tiled", true, 8, true, false, false, 16},
+    };
+    test::TempDir dir;
+    std::mt19937 random(5);
+    for (const Layout& l : layouts) {
+        test::TiffPage page;
+        page.width = 37;
+        page.height = 21;
+        page.bits = l.bits;
+        page.grey = l.grey;
+        page.whiteIsZero = l.whiteIsZero;
+        page.associatedAlpha = l.associated;
+        page.tile = l.tile;
+        page.rowsPerStrip = 4;
+        const int colours = l.grey ? 1 : 3;
+        page.channels = colours + (l.alpha ? 1 : 0);
+        const unsigned max = (1u << l.bits) - 1;
+        for (int i = 0; i < page.width * page.height; ++i) {
+            const unsigned a = l.alpha ? (i % 5 == 0 ? max : i % 7 == 0 ? 0 : random() % (max + 1)) : max;
+            for (int c = 0; c < colours; ++c) {
+                const unsigned v = random() % (max + 1);
+                page.samples.push_back(static_cast<std::uint16_t>(l.associated ? std::uint64_t{v} * a / max : v));
+            }
+            if (l.alpha)
+                page.samples.push_back(static_cast<std::uint16_t>(a));
+        }
+        const std::string file = dir.file(std::string(l.name) + ".tif");
+        test::writeTiffFile(file, {page});
+        const Picture read = decodeTiff(readFileBytes(file));
+        const auto to8 = [&](unsigned v) { return l.bits == 8 ? v : (v * 255 + 32767) / 65535; };
+        for (int i = 0; i < page.width * page.height; ++i) {
+            const int x = i % page.width, y = i / page.width;
+            const std::uint16_t* s = page.samples.data() + static_cast<std::size_t>(i) * page.channels;
+            const unsigned a = l.alpha ? s[colours] : max;
+            if (l.alpha) {
+                ASSERT_EQ(read.alpha.at(static_cast<std::size_t>(i)), to8(a)) << l.name << " at " << x << ", " << y;
+            }
+            if (to8(a) == 0)
+                continue;
+            for (int c = 0; c < 3; ++c) {
+                unsigned v = s[l.grey ? 0 : c];
+                if (l.whiteIsZero)
+                    v = max - v;
+                if (l.associated && a < max)
+                    v = std::min<unsigned>(max, static_cast<unsigned>((std::uint64_t{v} * max + a / 2) / a));
+                ASSERT_EQ(read.pixels.pixel(x, y)[2 - c], to8(v)) << l.name << " at " << x << ", " << y << " channel " << c;
+            }
+        }
+    }
+}
+
+// A JPEG-compressed strip cut short: libjpeg only warns and libtiff fills
+// the rest, which the reader refuses as the JPEG reader does.
+TEST(TiffReader, AJpegStripCutShortIsRefused)
+{
+    test::TempDir dir;
+    const Bytes jpeg = encodeJpeg(test::photoLike(64, 48, 9), 90);
+    const std::string file = dir.file("cut.tif");
+    TIFF* tiff = TIFFOpen(file.c_str(), "w");
+    ASSERT_NE(tiff, nullptr);
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, 64);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, 48);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
+    TIFFSetField(tiff, TIFFTAG_YCBCRSUBSAMPLING, 2, 2);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_JPEG);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 48);
+    TIFFWriteRawStrip(tiff, 0, const_cast<std::uint8_t*>(jpeg.data()), static_cast<tmsize_t>(jpeg.size() / 2));
+    TIFFWriteDirectory(tiff);
+    TIFFClose(tiff);
+    try {
+        decodeTiff(readFileBytes(file));
+        ADD_FAILURE() << "read";
+    } catch (const ImagingError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("TIFF イメージが不正です (", 0), 0u) << e.what();
+    }
 }
 
 TEST(WebpReader, AnAnimationGivesItsFirstFrame)

@@ -1,6 +1,8 @@
 #include "formatfiles.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 
 #include <png.h>
@@ -55,31 +57,57 @@ void writeTiffFile(const std::string& path, const std::vector<TiffPage>& pages)
     if (!tiff)
         throw std::runtime_error("cannot write " + path);
     for (const TiffPage& page : pages) {
+        const int colours = page.grey ? 1 : 3;
         TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, page.width);
         TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, page.height);
         TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, page.channels);
         TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, page.bits);
-        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC,
+                     !page.grey ? PHOTOMETRIC_RGB : page.whiteIsZero ? PHOTOMETRIC_MINISWHITE : PHOTOMETRIC_MINISBLACK);
         TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
         TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
-        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, page.rowsPerStrip);
-        if (page.channels == 4) {
-            const std::uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
+        if (page.channels > colours) {
+            const std::uint16_t extra[] = {
+                static_cast<std::uint16_t>(page.associatedAlpha ? EXTRASAMPLE_ASSOCALPHA : EXTRASAMPLE_UNASSALPHA)};
             TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, extra);
         }
         if (pages.size() > 1)
             TIFFSetField(tiff, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-        const std::size_t rowSamples = static_cast<std::size_t>(page.width) * page.channels;
-        std::vector<std::uint8_t> row(rowSamples * (page.bits / 8));
-        for (int y = 0; y < page.height; ++y) {
-            for (std::size_t i = 0; i < rowSamples; ++i) {
-                const std::uint16_t v = page.samples[y * rowSamples + i];
-                if (page.bits == 16)
-                    reinterpret_cast<std::uint16_t*>(row.data())[i] = v;
-                else
-                    row[i] = static_cast<std::uint8_t>(v);
+        const std::size_t sampleBytes = page.bits / 8;
+        const auto put = [&](std::uint8_t* at, std::uint16_t v) {
+            if (page.bits == 16)
+                std::memcpy(at, &v, 2);
+            else
+                *at = static_cast<std::uint8_t>(v);
+        };
+        const auto sample = [&](int x, int y, int c) {
+            return page.samples[(static_cast<std::size_t>(y) * page.width + x) * page.channels + c];
+        };
+        if (page.tile > 0) {
+            TIFFSetField(tiff, TIFFTAG_TILEWIDTH, page.tile);
+            TIFFSetField(tiff, TIFFTAG_TILELENGTH, page.tile);
+            std::vector<std::uint8_t> buffer(static_cast<std::size_t>(page.tile) * page.tile * page.channels * sampleBytes);
+            for (int ty = 0; ty < page.height; ty += page.tile)
+                for (int tx = 0; tx < page.width; tx += page.tile) {
+                    std::fill(buffer.begin(), buffer.end(), 0);
+                    for (int y = ty; y < std::min(ty + page.tile, page.height); ++y)
+                        for (int x = tx; x < std::min(tx + page.tile, page.width); ++x)
+                            for (int c = 0; c < page.channels; ++c)
+                                put(buffer.data() + ((static_cast<std::size_t>(y - ty) * page.tile + (x - tx)) *
+                                                         page.channels + c) * sampleBytes,
+                                    sample(x, y, c));
+                    TIFFWriteTile(tiff, buffer.data(), static_cast<std::uint32_t>(tx), static_cast<std::uint32_t>(ty), 0,
+                                  0);
+                }
+        } else {
+            TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, page.rowsPerStrip);
+            std::vector<std::uint8_t> row(static_cast<std::size_t>(page.width) * page.channels * sampleBytes);
+            for (int y = 0; y < page.height; ++y) {
+                for (int x = 0; x < page.width; ++x)
+                    for (int c = 0; c < page.channels; ++c)
+                        put(row.data() + (static_cast<std::size_t>(x) * page.channels + c) * sampleBytes, sample(x, y, c));
+                TIFFWriteScanline(tiff, row.data(), static_cast<std::uint32_t>(y), 0);
             }
-            TIFFWriteScanline(tiff, row.data(), static_cast<std::uint32_t>(y), 0);
         }
         TIFFWriteDirectory(tiff);
     }

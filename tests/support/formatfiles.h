@@ -16,13 +16,17 @@ namespace clipora::test {
 // bytes) when it is not empty.
 void writePngFile(const std::string& path, const Bitmap24& pixels, const std::vector<std::uint8_t>& alpha = {});
 
-// One page of a TIFF written by libtiff: interleaved samples (red, green,
-// blue and, with 4 channels, unassociated alpha) of 8 or 16 bits, from the
-// top row, in strips of `rowsPerStrip` rows, LZW-compressed.
+// One page of a TIFF written by libtiff: interleaved samples of 8 or 16
+// bits, from the top row: red, green, blue (`grey`: one grey sample, 0 is
+// black unless `whiteIsZero`), then alpha when `channels` holds one more
+// (`associatedAlpha`: premultiplied), in strips of `rowsPerStrip` rows or
+// in tiles of `tile` x `tile` pixels, LZW-compressed.
 struct TiffPage {
     int width = 0, height = 0, channels = 3, bits = 8;
     std::vector<std::uint16_t> samples;
     int rowsPerStrip = 8;
+    bool grey = false, whiteIsZero = false, associatedAlpha = false;
+    int tile = 0;
 };
 TiffPage tiffPageOf(const Bitmap24& pixels, const std::vector<std::uint8_t>& alpha = {});
 void writeTiffFile(const std::string& path, const std::vector<TiffPage>& pages);
