@@ -127,8 +127,13 @@ static void BM_LibavifDecode(benchmark::State& state)
             avifRGBImage rgb;
             avifRGBImageSetDefaults(&rgb, image);
             rgb.format = AVIF_RGB_FORMAT_BGR;
+            // The allocation reports its result from libavif 1.0 on.
+#if AVIF_VERSION >= 1000000
+            ok = avifRGBImageAllocatePixels(&rgb) == AVIF_RESULT_OK && avifImageYUVToRGB(image, &rgb) == AVIF_RESULT_OK;
+#else
             avifRGBImageAllocatePixels(&rgb);
             ok = avifImageYUVToRGB(image, &rgb) == AVIF_RESULT_OK;
+#endif
             avifRGBImageFreePixels(&rgb);
         }
         avifImageDestroy(image);
@@ -171,7 +176,7 @@ BENCHMARK(BM_LoadTiff)->Unit(benchmark::kMillisecond);
 // libtiff alone: TIFFReadRGBAImageOriented of the whole page from the file.
 static void BM_LibtiffDecode(benchmark::State& state)
 {
-    const std::string& path = fileOf("tif");
+    const std::string path = fileOf("tif");
     libraryBenchmark(state, "tif", [&path](const Bytes&) {
         TIFF* tiff = TIFFOpen(path.c_str(), "r");
         if (!tiff)

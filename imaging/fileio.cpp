@@ -1,8 +1,11 @@
 #include "fileio.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
+#include <iterator>
 #include <mutex>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -24,12 +27,48 @@ long writeSome(int fd, const void* buffer, unsigned long count)
     return static_cast<long>(::write(fd, buffer, count));
 }
 
+// The temporary files being written at this moment, for a signal handler
+// to remove (removeTemporaryFilesInProgress): fixed slots, since the handler
+// may only read memory and call unlink. A slot is free (0), being filled or
+// emptied (1, the handler passes over it) or holds a path (2). With more
+// files at once than slots, the extra ones go unlisted.
+struct InProgress {
+    std::atomic<int> state{0};
+    char path[PATH_MAX];
+};
+InProgress inProgress[64];
+
+int listInProgress(const std::string& path)
+{
+    if (path.size() >= PATH_MAX)
+        return -1;
+    for (int i = 0; i < static_cast<int>(std::size(inProgress)); ++i) {
+        int free = 0;
+        if (inProgress[i].state.compare_exchange_strong(free, 1)) {
+            std::memcpy(inProgress[i].path, path.c_str(), path.size() + 1);
+            inProgress[i].state.store(2);
+            return i;
+        }
+    }
+    return -1;
+}
+
+void unlistInProgress(int slot)
+{
+    if (slot >= 0) {
+        inProgress[slot].state.store(1);
+        inProgress[slot].state.store(0);
+    }
+}
+
 // Closes the descriptor and removes the temporary file unless released.
 class TemporaryFile {
 public:
     explicit TemporaryFile(std::string pattern) : path_(std::move(pattern))
     {
         fd_ = ::mkstemp(path_.data());
+        if (fd_ >= 0)
+            slot_ = listInProgress(path_);
     }
     ~TemporaryFile()
     {
@@ -37,6 +76,7 @@ public:
             ::close(fd_);
         if (!kept_ && fd_ != -1)
             ::unlink(path_.c_str());
+        unlistInProgress(slot_);
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -50,12 +90,19 @@ public:
         fd_ = -2;  // closed, file still to be removed unless kept
         return ::close(fd) == 0;
     }
-    void keep() { kept_ = true; }
+    // Renamed into place: no longer a temporary file.
+    void keep()
+    {
+        kept_ = true;
+        unlistInProgress(slot_);
+        slot_ = -1;
+    }
 
 private:
     std::string path_;
     int fd_ = -1;
     bool kept_ = false;
+    int slot_ = -1;
 };
 
 // Closes a descriptor when it goes out of scope.
@@ -226,6 +273,13 @@ std::vector<std::uint8_t> readFileBytes(const std::string& path)
         bytes.insert(bytes.end(), buffer, buffer + got);
     }
     return bytes;
+}
+
+void removeTemporaryFilesInProgress() noexcept
+{
+    for (InProgress& slot : inProgress)
+        if (slot.state.load() == 2)
+            ::unlink(slot.path);
 }
 
 void writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data)

@@ -41,6 +41,12 @@ private:
 // "ストリームへの書き込みエラー" (a write failed part-way).
 void writeFileAtomic(const std::string& path, std::span<const std::uint8_t> data);
 
+// Removes the temporary files that writeFileAtomic is writing at this moment
+// (on any thread), leaving the files they were to replace as they are. Only
+// reads memory and calls unlink, so a handler of a signal that ends the
+// process may call it.
+void removeTemporaryFilesInProgress() noexcept;
+
 namespace testhooks {
 // Replaces the system's write(2) for the data of writeFileAtomic; nullptr
 // restores it. Lets tests provoke a full disk.

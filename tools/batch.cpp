@@ -10,6 +10,7 @@
 #include <map>
 #include <new>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include "imaging/errors.h"
@@ -144,8 +145,14 @@ int runBatch(const std::vector<std::string>& files, const BatchSettings& setting
     };
     const std::size_t workers = std::clamp<std::size_t>(settings.jobs, 1, files.size());
     std::vector<std::jthread> threads;
-    for (std::size_t w = 1; w < workers; ++w)
-        threads.emplace_back(work);
+    // A worker the system cannot start leaves its share to the others.
+    for (std::size_t w = 1; w < workers; ++w) {
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
     work();
     threads.clear();  // joins
     return report.close() == 0 ? 0 : 1;

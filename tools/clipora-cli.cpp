@@ -4,7 +4,10 @@
 
 #include <QGuiApplication>
 
+#include <signal.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -15,6 +18,7 @@
 #include "cliargs.h"
 #include "commands.h"
 #include "imaging/errors.h"
+#include "imaging/fileio.h"
 
 using namespace clipora;
 using namespace clipora::cli;
@@ -42,9 +46,9 @@ std::string batchUsage(const Command& c)
 }
 
 const char* const generalHelp =
-    "IN and FILE are read by their extension (bmp, ico, wmf, emf, jpg, jpeg, gif, png); OUT\n"
-    "is written by its extension (bmp, jpg, gif, png). Pixels a picture leaves transparent\n"
-    "become white. JPEG quality Q defaults to 100.\n";
+    "IN and FILE are read by their extension (bmp, ico, wmf, emf, jpg, jpeg, gif, png, webp,\n"
+    "avif, heic, heif, tif, tiff); OUT is written by its extension (bmp, jpg, gif, png).\n"
+    "Pixels a picture leaves transparent become white. JPEG quality Q defaults to 100.\n";
 
 const char* const batchHelp =
     "With --into DIR each FILE is written to DIR (made if missing) under its own base name,\n"
@@ -143,13 +147,35 @@ int runCommand(const Command& c, const std::vector<std::string>& words)
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "clipora-cli: out of memory\n");
         return 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "clipora-cli: %s\n", e.what());
+        return 1;
     }
+}
+
+// Ctrl-C, a hang-up or a kill in the middle of a save leaves no temporary
+// file behind; the process then ends as the signal would have ended it.
+extern "C" void onEndingSignal(int signal)
+{
+    removeTemporaryFilesInProgress();
+    ::raise(signal);  // the handler was reset to the default as it ran
+}
+
+void removeTemporaryFilesOnSignals()
+{
+    struct sigaction action {};
+    action.sa_handler = onEndingSignal;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
 }
 
 }  // namespace
 
 int main(int argc, char* argv[])
 {
+    removeTemporaryFilesOnSignals();
     const std::string first = argc < 2 ? "" : argv[1];
     if (argc < 2 || first == "--help" || first == "-h") {
         printProgramHelp(argc < 2 ? stderr : stdout);

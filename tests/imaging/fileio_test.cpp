@@ -81,6 +81,27 @@ TEST(AtomicWrite, AFullDiskLeavesTheOldFileAndNoTemporary)
     EXPECT_EQ(filesIn(dir.path()), 1u);
 }
 
+// What a signal handler does when Ctrl-C ends the program in the middle of
+// a save: the temporary file goes, the old file stays.
+TEST(AtomicWrite, TheTemporaryFileInProgressCanBeRemovedFromASignalHandler)
+{
+    TempDir dir;
+    const std::string target = dir.file("photo.png");
+    test::writeBytes(target, oldBytes);
+    testhooks::setWriteFunction([](int fd, const void* buffer, unsigned long count) -> long {
+        removeTemporaryFilesInProgress();
+        return static_cast<long>(::write(fd, buffer, count));
+    });
+    EXPECT_EQ(messageOf([&] { writeFileAtomic(target, newBytes); }), "ファイル " + target + " を作成できません");
+    testhooks::setWriteFunction(nullptr);
+    EXPECT_EQ(readFileBytes(target), oldBytes);
+    EXPECT_EQ(filesIn(dir.path()), 1u);
+    // After the save nothing is listed: a later call removes nothing.
+    writeFileAtomic(target, newBytes);
+    removeTemporaryFilesInProgress();
+    EXPECT_EQ(readFileBytes(target), newBytes);
+}
+
 TEST(AtomicWrite, UnwritablePlacesGiveTheCreateError)
 {
     TempDir dir;
