@@ -13,9 +13,12 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -150,17 +153,32 @@ Bytes encodePngQuickly(const Bitmap24& bitmap, int threads, const std::atomic<bo
     int mostRows = 0;
     for (const Band& band : bands)
         mostRows = std::max(mostRows, band.rows);
+    // Memory that runs out on a helper thread ends the whole encoding (an
+    // exception may not leave a thread); the calling thread then throws.
+    std::atomic<bool> outOfMemory{false};
     auto work = [&] {
-        const std::unique_ptr<std::uint8_t[]> filtered(new std::uint8_t[rowBytes * mostRows]);
-        for (int b; (b = next.fetch_add(1)) < bandCount;)
-            deflateBand(bitmap, bands[b], filtered.get(), cancel);
+        try {
+            const std::unique_ptr<std::uint8_t[]> filtered(new std::uint8_t[rowBytes * mostRows]);
+            for (int b; !outOfMemory.load() && (b = next.fetch_add(1)) < bandCount;)
+                deflateBand(bitmap, bands[b], filtered.get(), cancel);
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+        }
     };
     {
         std::vector<std::jthread> helpers;
-        for (int t = 1; t < std::min(threads, bandCount); ++t)
-            helpers.emplace_back(work);
+        // A helper the system cannot start leaves its bands to the others.
+        for (int t = 1; t < std::min(threads, bandCount); ++t) {
+            try {
+                helpers.emplace_back(work);
+            } catch (const std::system_error&) {
+                break;
+            }
+        }
         work();
     }
+    if (outOfMemory)
+        throw std::bad_alloc();
     for (const Band& band : bands)
         if (band.failed) {
             if (cancel && cancel->load())

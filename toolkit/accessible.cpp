@@ -5,6 +5,7 @@
 #include <QAccessibleValueInterface>
 #include <QAccessibleWidget>
 
+#include "handlers.h"
 #include "imagecontrol.h"
 #include "shaperect.h"
 #include "spinbuttons.h"
@@ -42,12 +43,14 @@ public:
         return QStringList{increaseAction(), decreaseAction()} + QAccessibleWidget::actionNames();
     }
 
+    // Called by Qt's accessibility code: the step's handlers run inside
+    // runHandler, like a click's.
     void doAction(const QString& name) override
     {
         if (name == increaseAction())
-            spin()->step(SpinButtons::Arrow::Next);
+            runHandler([this] { spin()->step(SpinButtons::Arrow::Next); });
         else if (name == decreaseAction())
-            spin()->step(SpinButtons::Arrow::Previous);
+            runHandler([this] { spin()->step(SpinButtons::Arrow::Previous); });
         else
             QAccessibleWidget::doAction(name);
     }

@@ -110,7 +110,7 @@ public:
                 const Bytes bytes = encodePngQuickly(bitmap_, 0, &png->dropped);
                 if (!bytes.empty())
                     png->bytes = std::make_shared<const QByteArray>(toByteArray(bytes));
-            } catch (const std::exception&) {
+            } catch (...) {
                 // No PNG: requests for it are refused.
             }
             png->finished.store(true, std::memory_order_release);

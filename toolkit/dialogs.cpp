@@ -13,6 +13,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "handlers.h"
 #include "imagecontrol.h"
 #include "reader/picturereader.h"
 
@@ -180,7 +181,7 @@ PicturePreviewPanel::PicturePreviewPanel(QWidget* parent) : QWidget(parent)
     pictureLabel_->setFrameShape(QFrame::StyledPanel);
     layout->addWidget(pictureLabel_);
     layout->addStretch(1);
-    connect(previewButton_, &QToolButton::clicked, this, &PicturePreviewPanel::openPreview);
+    connect(previewButton_, &QToolButton::clicked, this, guarded(this, &PicturePreviewPanel::openPreview));
 }
 
 QString PicturePreviewPanel::sizeText() const
@@ -256,7 +257,7 @@ void OpenPictureDialog::prepare(QFileDialog& dialog)
     panel->setObjectName(QStringLiteral("previewPanel"));
     if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
         grid->addWidget(panel, 0, grid->columnCount(), grid->rowCount(), 1);
-    connect(&dialog, &QFileDialog::currentChanged, panel, &PicturePreviewPanel::showFile);
+    connect(&dialog, &QFileDialog::currentChanged, panel, guarded(panel, &PicturePreviewPanel::showFile));
 }
 
 SaveDialog::SaveDialog(QWidget* parent) : FileDialogBase(DialogRequest::Kind::Save, parent)

@@ -1,5 +1,7 @@
 #include "speedbutton.h"
 
+#include "handlers.h"
+
 #include <QMouseEvent>
 
 namespace clipora {
@@ -49,7 +51,8 @@ void SpeedButtonGroup::addButton(SpeedButton* button)
         button->group_->removeButton(button);
     button->group_ = this;
     buttons_.append(button);
-    connect(button, &QAbstractButton::toggled, this, [this, button](bool down) { buttonToggled(button, down); });
+    connect(button, &QAbstractButton::toggled, this,
+            guarded([this, button](bool down) { buttonToggled(button, down); }));
     if (button->isChecked())
         buttonToggled(button, true);
 }

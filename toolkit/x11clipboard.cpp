@@ -59,7 +59,19 @@ public:
             QCoreApplication::instance()->removeNativeEventFilter(this);
     }
 
+    // Called from Qt's event code, so nothing may throw out of it: a request
+    // that cannot be queued is left to Qt.
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override
+    {
+        try {
+            return filter(eventType, message);
+        } catch (...) {
+            return false;
+        }
+    }
+
+private:
+    bool filter(const QByteArray& eventType, void* message)
     {
         if (eventType != "xcb_generic_event_t")
             return false;
@@ -74,6 +86,14 @@ public:
                 return false;
             // Clients of the old protocol name no property: the target then.
             const xcb_atom_t property = request->property != XCB_ATOM_NONE ? request->property : request->target;
+            // A requestor that asks again into the same property has given up
+            // the earlier transfer: its pieces would land at the wrong place.
+            std::erase_if(waiting_, [&](const Request& r) {
+                return r.requestor == request->requestor && r.property == property;
+            });
+            std::erase_if(transfers_, [&](const Transfer& t) {
+                return t.window == request->requestor && t.property == property;
+            });
             waiting_.push_back({request->requestor, property, request->time, std::move(png)});
             poll();
             return true;
@@ -95,7 +115,6 @@ public:
         }
     }
 
-private:
     struct Request {
         xcb_window_t requestor;
         xcb_atom_t property;
