@@ -181,6 +181,11 @@ std::optional<DirectLayout> directLayoutOf(TIFF* tiff)
 template <typename Sample>
 void convertRow(const Sample* in, const DirectLayout& d, int width, std::uint8_t* out, std::uint8_t* cover)
 {
+    // The common case, RGB with straight alpha or none.
+    if (d.colours == 3 && !d.associated && (d.samples == 3 || (d.samples == 4 && d.alphaAt == 3))) {
+        rows::fromRgb(in, width, d.samples, d.bits, out, cover);
+        return;
+    }
     const unsigned max = (1u << d.bits) - 1;
     const auto to8 = [&d](unsigned v) { return d.bits == 8 ? static_cast<std::uint8_t>(v) : rows::to8(v, 16); };
     for (int x = 0; x < width; ++x, in += d.samples) {
