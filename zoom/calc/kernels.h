@@ -205,16 +205,17 @@ constexpr float rotationScreenMargin = 1.0f / 4096;
 // (off), or screened in single precision with the elements near a half
 // listed from every group without a branch, or only from the groups that
 // have one. The first rows list every group; the share of elements they
-// sent back chooses for the others: at most 1 in 64 (most sizes), only the
-// groups that have one; at most 1 in `everyGroupLimit` (sizes whose
-// fractions are sixths, quarters or eighths put many values exactly on
-// halves), every group, where that is still quicker than double precision
-// throughout; else off.
+// sent back chooses for the others: at most 1 in `nearGroupsLimit` (most
+// sizes), only the groups that have one; at most 1 in `everyGroupLimit`
+// (sizes whose fractions are sixths, quarters or eighths put many values
+// exactly on halves), every group, where that is still quicker than double
+// precision throughout; else off. Each implementation sets the limits that
+// its own costs give.
 enum class Screen { off, listEveryGroup, listNearGroups };
 constexpr int enlargementScreenTrialRows = 8;
-inline Screen screenAfterTrial(long long screened, long long near, int everyGroupLimit)
+inline Screen screenAfterTrial(long long screened, long long near, int nearGroupsLimit, int everyGroupLimit)
 {
-    if (near * 64 <= screened)
+    if (near * nearGroupsLimit <= screened)
         return Screen::listNearGroups;
     return near * everyGroupLimit <= screened ? Screen::listEveryGroup : Screen::off;
 }
