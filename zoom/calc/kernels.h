@@ -323,6 +323,17 @@ void rotatePixel(std::uint8_t* out, const Bitmap24& source, const RotatePlan& pl
 
 void rotatePortable(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,
                     const Progress& progress, const RotatePlan& plan);
+// The vector rotations ask for the source lines that a target pixel reads
+// this many rows before it: a turned row crosses many source rows, where the
+// processor's own prefetching does not follow. `rotationAhead` is about how
+// far (in bytes) those lines lie from the ones the pixel that many rows up
+// reads: each target row down moves the source position by (s, c).
+constexpr int rotationRowsAhead = 8;
+inline long long rotationAhead(const RotatePlan& plan, std::size_t stride)
+{
+    return std::llround(rotationRowsAhead * plan.s) * 3 +
+           std::llround(rotationRowsAhead * plan.c) * static_cast<long long>(stride);
+}
 void rotateAvx2(const Bitmap24& source, Bitmap24& target, const Transparency& transparency, const Progress& progress,
                 const RotatePlan& plan);
 void rotateAvx512(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,

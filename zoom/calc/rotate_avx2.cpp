@@ -1,15 +1,20 @@
 // Rotation with AVX2.
 //
-// The plan of the AVX-512 code with four lanes: four target pixels of a row
-// at a time have their source positions computed exactly as in the plain
-// code; pixels whose four neighbours all lie in the picture fetch them with
-// gathers and are interpolated in double precision with the plain code's
-// operations. Pixels whose neighbours all lie outside take the gap colour
+// Eight target pixels of a row at a time have their source positions
+// computed exactly as in the plain code; pixels whose four neighbours all lie
+// in the picture read them as two eight-byte pairs (and ask for the lines of
+// the pixels rotationRowsAhead rows below) and are interpolated in single
+// precision, kept where every value lies provably far from a half (see
+// rotationScreenMargin). Chunks with a value near a half, and every chunk
+// where the screen sends back too many, are interpolated four pixels at a
+// time in double precision with the plain code's operations from gathered
+// neighbours. Pixels whose neighbours all lie outside take the gap colour
 // (coverage 0 without frame correction, four gap colours with it). The few
 // others (the picture's border, neighbours of the transparent colour) are
 // computed one by one by the exact per-pixel rule.
 
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 
@@ -32,6 +37,7 @@ struct RowContext {
     const double* sdx;
     int lastSafe;  // the largest byte offset from which 8 bytes of the row below can still be read
     int lastSafe8;  // likewise for an eight-byte read of each of the two rows, as one number
+    int ahead;      // rotationAhead
 };
 
 // One channel of four pixels: ((p00 + fx d10) + fy d01) + (fx fy) d11.
@@ -239,6 +245,21 @@ CLIPORA_AVX2 inline EightPairs readEight(const RowContext& rc, const EightPlaces
             _mm256_permute2x128_si256(rows[2], rows[3], 0x20), _mm256_permute2x128_si256(rows[2], rows[3], 0x31)};
 }
 
+// Asks for the source lines that the same eight pixels rotationRowsAhead
+// rows below will read.
+CLIPORA_AVX2 inline void prefetchAhead(const RowContext& rc, const EightPlaces& at)
+{
+    alignas(32) std::int32_t offsets[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(offsets),
+                       _mm256_and_si256(_mm256_add_epi32(at.offset, _mm256_set1_epi32(rc.ahead)), at.read));
+    const auto first = reinterpret_cast<std::uintptr_t>(rc.source.data());
+    for (int k = 0; k < 8; k += 2) {
+        __builtin_prefetch(reinterpret_cast<const void*>(first + static_cast<std::uint32_t>(offsets[k])));
+        __builtin_prefetch(
+            reinterpret_cast<const void*>(first + static_cast<std::uint32_t>(offsets[k]) + rc.source.stride()));
+    }
+}
+
 // Lanes whose neighbours have the transparent colour: `some` (one or more),
 // `all` (all four).
 struct KeyedLanes {
@@ -283,6 +304,7 @@ CLIPORA_AVX2 __attribute__((always_inline)) inline std::optional<unsigned> scree
         return at.present & ~at.outside;
     }
     const EightPairs q = readEight(rc, at);
+    prefetchAhead(rc, at);
     __m256i interpolated = at.read;
     unsigned hidden = 0;
     if (rc.transparency.on && rc.plan.noFrameCorrection) {
@@ -369,8 +391,14 @@ void rotateAvx2(const Bitmap24& source, Bitmap24& target, const Transparency& tr
     // below (p10 is read from o + 3).
     const long long lastSafe = static_cast<long long>(source.stride()) * (source.height() - 1) - 7;
     const long long lastSafe8 = static_cast<long long>(source.stride()) * (source.height() - 1) - 8;
-    const RowContext rc{source, plan, transparency, cdx.data(), sdx.data(), static_cast<int>(lastSafe),
-                        static_cast<int>(lastSafe8)};
+    const RowContext rc{source,
+                        plan,
+                        transparency,
+                        cdx.data(),
+                        sdx.data(),
+                        static_cast<int>(lastSafe),
+                        static_cast<int>(lastSafe8),
+                        static_cast<int>(rotationAhead(plan, source.stride()))};
     // Tiles of a band of rows by a run of columns, as in the other paths.
     constexpr int bandRows = 32, tileColumns = 64 * lanes;
     // After the first band, the screen stays on only where it sent back at

@@ -1,8 +1,9 @@
 // Rotation with AVX-512.
 //
 // Eight target pixels of a row at a time: their source positions are
-// computed exactly as in the plain code, the four neighbours of each are
-// fetched with gathers, and pixels whose four neighbours all lie in the
+// computed exactly as in the plain code, the two neighbour pairs of each are
+// read as eight bytes each (and the lines of the pixels rotationRowsAhead
+// rows below asked for), and pixels whose four neighbours all lie in the
 // picture are interpolated in double precision with the plain code's
 // operations. Pixels whose neighbours all lie outside take the gap colour
 // (coverage 0 without frame correction, four gap colours with it). The few
@@ -13,6 +14,7 @@
 #include "zoom/calc/kernels.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstring>
 
 namespace clipora::zoom::detail {
@@ -52,6 +54,7 @@ struct RowContext {
     const Transparency& transparency;
     const double* cdx;  // padded to whole chunks
     const double* sdx;
+    int ahead;  // rotationAhead
 };
 
 // Returns the lanes left for the exact per-pixel rule.
@@ -103,6 +106,15 @@ CLIPORA_AVX512 __attribute__((always_inline)) inline unsigned rotateChunk(const 
     alignas(32) std::int32_t at[8];
     _mm256_store_si256(reinterpret_cast<__m256i*>(at), _mm256_maskz_mov_epi32(gathered, offset));
     const std::uint8_t* base = rc.source.data();
+    // The lines that the same pixels rotationRowsAhead rows below will read.
+    alignas(32) std::int32_t ahead[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(ahead),
+                       _mm256_maskz_mov_epi32(gathered, _mm256_add_epi32(offset, _mm256_set1_epi32(rc.ahead))));
+    for (int k = 0; k < lanes; k += 2) {
+        const auto line = reinterpret_cast<std::uintptr_t>(base) + static_cast<std::uint32_t>(ahead[k]);
+        __builtin_prefetch(reinterpret_cast<const void*>(line));
+        __builtin_prefetch(reinterpret_cast<const void*>(line + rc.source.stride()));
+    }
     const auto eight = [](const std::uint8_t* p) {
         long long v;
         std::memcpy(&v, p, 8);
@@ -162,7 +174,8 @@ void rotateAvx512(const Bitmap24& source, Bitmap24& target, const Transparency& 
     std::vector<double> cdx(static_cast<std::size_t>(chunks) * lanes, 0.0), sdx(cdx.size(), 0.0);
     std::copy(plan.cdx.begin(), plan.cdx.end(), cdx.begin());
     std::copy(plan.sdx.begin(), plan.sdx.end(), sdx.begin());
-    const RowContext rc{source, plan, transparency, cdx.data(), sdx.data()};
+    const RowContext rc{source, plan, transparency, cdx.data(), sdx.data(),
+                        static_cast<int>(rotationAhead(plan, source.stride()))};
     // Byte offsets into the source are formed in 32 bits.
     if (static_cast<long long>(source.stride()) * source.height() + 8 > INT32_MAX) {
         rotatePortable(source, target, transparency, progress, plan);
