@@ -108,6 +108,14 @@ CLIPORA_AVX2 __attribute__((always_inline)) inline unsigned rotateChunk(const Ro
     const __m128i q10 = _mm_mask_i32gather_epi32(zero, base, offsetRight, gatheredLanes, 1);
     const __m128i q01 = _mm_mask_i32gather_epi32(zero, below, offset, gatheredLanes, 1);
     const __m128i q11 = _mm_mask_i32gather_epi32(zero, below, offsetRight, gatheredLanes, 1);
+    alignas(16) std::int32_t ahead[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(ahead),
+                    _mm_and_si128(_mm_add_epi32(offset, _mm_set1_epi32(rc.ahead)), gatheredLanes));
+    for (int k = 0; k < lanes; k += 2) {
+        const auto line = reinterpret_cast<std::uintptr_t>(rc.source.data()) + static_cast<std::uint32_t>(ahead[k]);
+        __builtin_prefetch(reinterpret_cast<const void*>(line));
+        __builtin_prefetch(reinterpret_cast<const void*>(line + rc.source.stride()));
+    }
     __m128i interpolated = gatheredLanes, hidden = zero;
     if (rc.transparency.on && plan.noFrameCorrection) {
         const __m128i low3 = _mm_set1_epi32(0xFFFFFF);
