@@ -2,6 +2,7 @@
 // sample, the public entry and the portable loop.
 
 #include <cmath>
+#include <cstdint>
 #include <stdexcept>
 
 #include "zoom/calc/kernels.h"
@@ -92,6 +93,7 @@ void rotatePortable(const Bitmap24& source, Bitmap24& target, const Transparency
 {
     const Bgr key(transparency.colour);
     const std::size_t stride = source.stride();
+    const auto ahead = static_cast<std::uintptr_t>(rotationAhead(plan, stride));  // wraps as it should
     // Tiles of a band of rows by a run of columns, as in the vector code: a
     // turned row crosses thousands of source rows, a tile a compact patch.
     constexpr int bandRows = 32, tileColumns = 256;
@@ -108,6 +110,11 @@ void rotatePortable(const Bitmap24& source, Bitmap24& target, const Transparency
                         const std::uint8_t* p10 = p00 + 3;
                         const std::uint8_t* p01 = p00 + stride;
                         const std::uint8_t* p11 = p01 + 3;
+                        if (x % 2 == 0) {
+                            const auto line = reinterpret_cast<std::uintptr_t>(p00) + ahead;
+                            __builtin_prefetch(reinterpret_cast<const void*>(line));
+                            __builtin_prefetch(reinterpret_cast<const void*>(line + stride));
+                        }
                         if (!transparency.on || !plan.noFrameCorrection ||
                             !(key.matches(p00) || key.matches(p10) || key.matches(p01) || key.matches(p11))) {
                             const double fxfy = at.fx * at.fy;
