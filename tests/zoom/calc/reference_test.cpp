@@ -212,6 +212,15 @@ TEST_P(MatchesReference, PhotoSizedRuns)
             zoom::zoomup(photo, actual, t);
             EXPECT_TRUE(samePixels(expected, actual)) << "zoomup, transparency " << on;
         }
+        {
+            // Exactly 1.5 times: sixths and halves put a tenth of the values
+            // on halves, and rows of 1 809 values end inside a run of four.
+            const Bitmap24 even = photoLike(402, 300, 78);
+            Bitmap24 expected(603, 450), actual(603, 450);
+            reference::zoomup(even, expected, on, key, 50);
+            zoom::zoomup(even, actual, t);
+            EXPECT_TRUE(samePixels(expected, actual)) << "zoomup by 1.5, transparency " << on;
+        }
         for (const auto& [nw, nh] : {std::pair{161, 120}, std::pair{100, 75}, std::pair{402, 300}}) {
             Bitmap24 expected(nw, nh), actual(nw, nh);
             reference::zoomdown(photo, expected, on, key, 50);
