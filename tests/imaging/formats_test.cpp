@@ -341,3 +341,47 @@ TEST(HeifReader, AFileAskingForMoreThanLibheifGrantsIsRefusedAsDamaged)
         EXPECT_EQ(std::string(e.what()).rfind("HEIF イメージが不正です (", 0), 0u) << e.what();
     }
 }
+
+// libavif leaves the container's crop, rotation and mirror to its caller:
+// each combination must show the colours as libheif, which applies them,
+// shows the file. (libheif 1.15 leaves the alpha as coded or drops it, so
+// the alpha is checked to follow the colours: each source pixel has a colour
+// of its own.)
+TEST(AvifReader, CropTurnAndMirrorOfTheContainerAreApplied)
+{
+    test::TempDir dir;
+    const int w = 11, h = 7;
+    Bitmap24 pixels(w, h);
+    std::vector<std::uint8_t> alpha(static_cast<std::size_t>(w) * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            std::uint8_t* p = pixels.pixel(x, y);
+            p[0] = static_cast<std::uint8_t>(20 * x);
+            p[1] = static_cast<std::uint8_t>(30 * y);
+            p[2] = 77;
+            alpha[static_cast<std::size_t>(y) * w + x] = static_cast<std::uint8_t>(1 + 3 * x + 35 * y);
+        }
+    const std::string source = dir.file("source.png");
+    test::writePngFile(source, pixels, alpha);
+    const std::string file = dir.file("t.avif"), shown = dir.file("shown.png");
+    if (!test::runQuietly("avifenc -j 2 --lossless '" + source + "' '" + file + "'") ||
+        !test::runQuietly("heif-convert '" + file + "' '" + shown + "'"))
+        GTEST_SKIP() << "libheif reads no AVIF here";
+    for (const char* options : {"--irot 1", "--irot 2 --imir 0", "--irot 3 --imir 1", "--imir 1", "--crop 1,1,8,4",
+                                "--crop 2,1,5,6 --irot 1 --imir 0"}) {
+        ASSERT_TRUE(test::runQuietly("avifenc -j 2 --lossless " + std::string(options) + " '" + source + "' '" + file +
+                                     "'") &&
+                    test::runQuietly("heif-convert '" + file + "' '" + shown + "'"))
+            << options;
+        const Picture read = decodeAvif(readFileBytes(file));
+        EXPECT_TRUE(test::samePixels(decodePng(readFileBytes(shown)).pixels, read.pixels)) << options;
+        ASSERT_EQ(read.alpha.size(), static_cast<std::size_t>(read.width()) * read.height()) << options;
+        for (int y = 0; y < read.height(); ++y)
+            for (int x = 0; x < read.width(); ++x) {
+                const std::uint8_t* p = read.pixels.pixel(x, y);
+                const int sx = p[0] / 20, sy = p[1] / 30;
+                ASSERT_EQ(read.alpha[static_cast<std::size_t>(y) * read.width() + x], 1 + 3 * sx + 35 * sy)
+                    << options << " at " << x << ", " << y;
+            }
+    }
+}
