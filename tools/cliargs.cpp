@@ -30,6 +30,9 @@ Args::Args(std::vector<std::string> words, const std::vector<std::string>& value
             } else if (has(valueOptions, name)) {
                 if (i + 1 >= words.size())
                     throw UsageError{"option " + w + " needs a value"};
+                // Which of two values was meant cannot be told.
+                if (option(name))
+                    throw UsageError{"option " + w + " is given twice"};
                 options_.emplace_back(name, words[++i]);
             } else {
                 throw UsageError{"unknown option " + w};

@@ -171,6 +171,18 @@ void removeTemporaryFilesOnSignals()
         ::sigaction(signal, &action, nullptr);
 }
 
+// Run outside a desktop session (as root in a container, on a build
+// machine) there is no XDG_RUNTIME_DIR, and Qt notes that on every start: a
+// line about nothing the command does. Every other message of Qt's goes on.
+QtMessageHandler qtMessages = nullptr;
+
+void quietAboutTheRuntimeFolder(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    qtMessages(type, context, message);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -199,6 +211,7 @@ int main(int argc, char* argv[])
     // Fonts (for the text of metafiles) need a GUI application; no window is shown.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    qtMessages = qInstallMessageHandler(quietAboutTheRuntimeFolder);
     int qtArgc = 1;
     QGuiApplication application(qtArgc, argv);
     return runCommand(*command, words);

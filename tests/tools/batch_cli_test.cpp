@@ -152,6 +152,12 @@ TEST(CliBatch, RefusesToReplaceAnInput)
                           dir);
     EXPECT_EQ(clash.status, 2);
     EXPECT_TRUE(contains(clash.errors, "would both be written to")) << clash.errors;
+    const CliRun twice = cli("convert --into '" + dir.file("out") + "' --to png --into '" + dir.file("other") + "' " +
+                                 dir.file("in/b.png"),
+                             dir);
+    EXPECT_EQ(twice.status, 2);
+    EXPECT_TRUE(contains(twice.errors, "option --into is given twice")) << twice.errors;
+    EXPECT_FALSE(fs::exists(dir.file("other")));
     EXPECT_FALSE(fs::exists(dir.file("out")));
     EXPECT_EQ(readFileBytes(dir.file("in/a.png")), a);
     EXPECT_EQ(readFileBytes(dir.file("in/b.png")), a);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -37,6 +38,15 @@ TEST(CliConvert, WritesEachFormatByExtension)
     TempDir dir;
     const Bitmap24 picture = test::randomBitmap(30, 20, 5);
     writeFileAtomic(dir.file("in.png"), encodePng(picture));
+    // Outside a desktop session too, a run that succeeds says nothing.
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string keptRuntime = runtime ? runtime : "";
+    ::unsetenv("XDG_RUNTIME_DIR");
+    const CliRun quiet = cli("convert " + dir.file("in.png") + " " + dir.file("out.gif"), dir);
+    if (runtime)
+        ::setenv("XDG_RUNTIME_DIR", keptRuntime.c_str(), 1);
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.errors, "");
     for (const char* out : {"out.bmp", "out.png"}) {
         ASSERT_EQ(cli("convert " + dir.file("in.png") + " " + dir.file(out), dir).status, 0) << out;
         EXPECT_TRUE(test::samePixels(picture, readPictureFile(dir.file(out)).pixels)) << out;
