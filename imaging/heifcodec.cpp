@@ -120,6 +120,10 @@ Picture decodeHeif(ByteView file)
         else
             rows::fromRgb(row, w, channels, 8, picture.pixels.row(y), cover);
     }
+    // A file may store its colours multiplied by their alpha; libheif hands
+    // them over as stored and says so. Ours are straight.
+    if (alpha && heif_image_is_premultiplied_alpha(image.get()))
+        rows::unpremultiply(picture);
     rows::dropOpaqueAlpha(picture);
     return picture;
 }

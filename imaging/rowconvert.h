@@ -53,6 +53,23 @@ inline void fromBgra(const std::uint8_t* in, int width, std::uint8_t* out, std::
 }
 
 // A picture whose coverage is opaque everywhere carries none.
+// Colours stored multiplied by their alpha, made straight: c 255 / a,
+// rounded, at most 255. Fully transparent pixels keep theirs.
+inline void unpremultiply(Picture& picture)
+{
+    for (int y = 0; y < picture.height(); ++y) {
+        std::uint8_t* p = picture.pixels.row(y);
+        const std::uint8_t* cover = picture.alpha.data() + static_cast<std::size_t>(y) * picture.width();
+        for (int x = 0; x < picture.width(); ++x, p += 3) {
+            const unsigned a = cover[x];
+            if (a == 0 || a == 255)
+                continue;
+            for (int c = 0; c < 3; ++c)
+                p[c] = static_cast<std::uint8_t>(std::min(255u, (p[c] * 255u + a / 2) / a));
+        }
+    }
+}
+
 inline void dropOpaqueAlpha(Picture& picture)
 {
     if (std::all_of(picture.alpha.begin(), picture.alpha.end(), [](std::uint8_t a) { return a == 255; }))

@@ -385,3 +385,32 @@ TEST(AvifReader, CropTurnAndMirrorOfTheContainerAreApplied)
             }
     }
 }
+
+// A HEIF whose colours are stored multiplied by their alpha reads with
+// straight colours, so that it flattens onto white as it shows: 100 at half
+// cover is the straight 199 (heif-enc codes the alpha lossy, so within a few
+// steps).
+TEST(HeifReader, PremultipliedColoursAreMadeStraight)
+{
+    test::TempDir dir;
+    Bitmap24 stored(16, 16);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            std::uint8_t* p = stored.pixel(x, y);
+            p[0] = 20;  // blue, green, red, as multiplied by the cover below
+            p[1] = 60;
+            p[2] = 100;
+        }
+    test::writePngFile(dir.file("stored.png"), stored, std::vector<std::uint8_t>(16 * 16, 128));
+    if (!test::runQuietly("heif-enc -L -p chroma=444 --matrix_coefficients=0 --premultiplied-alpha '" +
+                          dir.file("stored.png") + "' -o '" + dir.file("p.heic") + "'"))
+        GTEST_SKIP() << "heif-enc cannot write HEIC here (no HEVC encoder)";
+    const Picture read = decodeHeif(readFileBytes(dir.file("p.heic")));
+    ASSERT_TRUE(read.hasTransparency());
+    const std::uint8_t* p = read.pixels.pixel(8, 8);
+    const int a = read.alpha[8 * 16 + 8];
+    EXPECT_NEAR(a, 128, 3);
+    EXPECT_NEAR(p[0], 20 * 255 / a, 4);
+    EXPECT_NEAR(p[1], 60 * 255 / a, 4);
+    EXPECT_NEAR(p[2], 100 * 255 / a, 4);
+}
