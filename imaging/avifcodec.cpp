@@ -123,6 +123,19 @@ Picture transformed(const Picture& coded, Rect crop, int quarterTurns, int mirro
     return picture;
 }
 
+// The mirror's one field: `mode` in libavif before 1.0, `axis` since
+// (0: top and bottom exchanged, 1: left and right, in both).
+template <class Mirror>
+auto mirrorOf(const Mirror& m) -> decltype(static_cast<int>(m.axis))
+{
+    return m.axis;
+}
+template <class Mirror>
+auto mirrorOf(const Mirror& m) -> decltype(static_cast<int>(m.mode))
+{
+    return m.mode;
+}
+
 // The picture as the container's transformative properties have it.
 Picture withContainerGeometry(Picture coded, const avifImage& image)
 {
@@ -131,11 +144,7 @@ Picture withContainerGeometry(Picture coded, const avifImage& image)
         if (const std::optional<Rect> aperture = cleanAperture(image.clap, image.width, image.height))
             crop = *aperture;
     const int turns = (image.transformFlags & AVIF_TRANSFORM_IROT) ? image.irot.angle % 4 : 0;
-#if AVIF_VERSION_MAJOR >= 1
-    const int mirror = (image.transformFlags & AVIF_TRANSFORM_IMIR) ? image.imir.axis : -1;
-#else
-    const int mirror = (image.transformFlags & AVIF_TRANSFORM_IMIR) ? image.imir.mode : -1;
-#endif
+    const int mirror = (image.transformFlags & AVIF_TRANSFORM_IMIR) ? mirrorOf(image.imir) : -1;
     if (crop.x == 0 && crop.y == 0 && crop.width == coded.width() && crop.height == coded.height() && turns == 0 &&
         mirror != 0 && mirror != 1)
         return coded;
