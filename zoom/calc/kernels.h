@@ -334,6 +334,14 @@ inline long long rotationAhead(const RotatePlan& plan, std::size_t stride)
     return std::llround(rotationRowsAhead * plan.s) * 3 +
            std::llround(rotationRowsAhead * plan.c) * static_cast<long long>(stride);
 }
+// Asks for the line at `address` and the one a source row below. The address
+// is a number, not a pointer: it may lie outside the picture, where a
+// prefetch is only a wasted hint.
+inline void prefetchPixelPair(std::uintptr_t address, std::size_t stride)
+{
+    __builtin_prefetch(reinterpret_cast<const void*>(address));
+    __builtin_prefetch(reinterpret_cast<const void*>(address + stride));
+}
 void rotateAvx2(const Bitmap24& source, Bitmap24& target, const Transparency& transparency, const Progress& progress,
                 const RotatePlan& plan);
 void rotateAvx512(const Bitmap24& source, Bitmap24& target, const Transparency& transparency,

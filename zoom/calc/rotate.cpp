@@ -110,11 +110,8 @@ void rotatePortable(const Bitmap24& source, Bitmap24& target, const Transparency
                         const std::uint8_t* p10 = p00 + 3;
                         const std::uint8_t* p01 = p00 + stride;
                         const std::uint8_t* p11 = p01 + 3;
-                        if (x % 2 == 0) {
-                            const auto line = reinterpret_cast<std::uintptr_t>(p00) + ahead;
-                            __builtin_prefetch(reinterpret_cast<const void*>(line));
-                            __builtin_prefetch(reinterpret_cast<const void*>(line + stride));
-                        }
+                        if (x % 2 == 0)
+                            prefetchPixelPair(reinterpret_cast<std::uintptr_t>(p00) + ahead, stride);
                         if (!transparency.on || !plan.noFrameCorrection ||
                             !(key.matches(p00) || key.matches(p10) || key.matches(p01) || key.matches(p11))) {
                             const double fxfy = at.fx * at.fy;

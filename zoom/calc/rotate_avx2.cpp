@@ -111,11 +111,9 @@ CLIPORA_AVX2 __attribute__((always_inline)) inline unsigned rotateChunk(const Ro
     alignas(16) std::int32_t ahead[4];
     _mm_store_si128(reinterpret_cast<__m128i*>(ahead),
                     _mm_and_si128(_mm_add_epi32(offset, _mm_set1_epi32(rc.ahead)), gatheredLanes));
-    for (int k = 0; k < lanes; k += 2) {
-        const auto line = reinterpret_cast<std::uintptr_t>(rc.source.data()) + static_cast<std::uint32_t>(ahead[k]);
-        __builtin_prefetch(reinterpret_cast<const void*>(line));
-        __builtin_prefetch(reinterpret_cast<const void*>(line + rc.source.stride()));
-    }
+    for (int k = 0; k < lanes; k += 2)
+        prefetchPixelPair(reinterpret_cast<std::uintptr_t>(rc.source.data()) + static_cast<std::uint32_t>(ahead[k]),
+                          rc.source.stride());
     __m128i interpolated = gatheredLanes, hidden = zero;
     if (rc.transparency.on && plan.noFrameCorrection) {
         const __m128i low3 = _mm_set1_epi32(0xFFFFFF);
@@ -261,11 +259,8 @@ CLIPORA_AVX2 inline void prefetchAhead(const RowContext& rc, const EightPlaces& 
     _mm256_store_si256(reinterpret_cast<__m256i*>(offsets),
                        _mm256_and_si256(_mm256_add_epi32(at.offset, _mm256_set1_epi32(rc.ahead)), at.read));
     const auto first = reinterpret_cast<std::uintptr_t>(rc.source.data());
-    for (int k = 0; k < 8; k += 2) {
-        __builtin_prefetch(reinterpret_cast<const void*>(first + static_cast<std::uint32_t>(offsets[k])));
-        __builtin_prefetch(
-            reinterpret_cast<const void*>(first + static_cast<std::uint32_t>(offsets[k]) + rc.source.stride()));
-    }
+    for (int k = 0; k < 8; k += 2)
+        prefetchPixelPair(first + static_cast<std::uint32_t>(offsets[k]), rc.source.stride());
 }
 
 // Lanes whose neighbours have the transparent colour: `some` (one or more),

@@ -110,11 +110,9 @@ CLIPORA_AVX512 __attribute__((always_inline)) inline unsigned rotateChunk(const 
     alignas(32) std::int32_t ahead[8];
     _mm256_store_si256(reinterpret_cast<__m256i*>(ahead),
                        _mm256_maskz_mov_epi32(gathered, _mm256_add_epi32(offset, _mm256_set1_epi32(rc.ahead))));
-    for (int k = 0; k < lanes; k += 2) {
-        const auto line = reinterpret_cast<std::uintptr_t>(base) + static_cast<std::uint32_t>(ahead[k]);
-        __builtin_prefetch(reinterpret_cast<const void*>(line));
-        __builtin_prefetch(reinterpret_cast<const void*>(line + rc.source.stride()));
-    }
+    for (int k = 0; k < lanes; k += 2)
+        prefetchPixelPair(reinterpret_cast<std::uintptr_t>(base) + static_cast<std::uint32_t>(ahead[k]),
+                          rc.source.stride());
     const auto eight = [](const std::uint8_t* p) {
         long long v;
         std::memcpy(&v, p, 8);

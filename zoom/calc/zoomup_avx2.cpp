@@ -226,15 +226,6 @@ CLIPORA_AVX2 inline __m128i blendEight(const GatheredRow& top, const GatheredRow
     return _mm_packus_epi16(words, words);
 }
 
-// The elements of the run from e on that lie in the row, in double
-// precision one by one.
-inline void blendListedElements(const GatheredRow& top, const GatheredRow& bottom, const double* fx3, double fy,
-                                std::uint8_t* out, int elements, int e)
-{
-    for (; e < elements; ++e)
-        out[e] = bilinearByte(top.left[e], top.right[e], bottom.left[e], bottom.right[e], fx3[e], fy, fx3[e] * fy);
-}
-
 // Stores the bytes of eight elements (fewer at the row's end).
 CLIPORA_AVX2 inline void storeEight(std::uint8_t* out, int e, int elements, __m128i bytes)
 {
@@ -349,8 +340,9 @@ CLIPORA_AVX2 void blendListedRuns(const GatheredRow& top, const GatheredRow& bot
     const std::uint8_t *p01s = bottom.left.data(), *p11s = bottom.right.data();
     for (int k = 0; k < count; ++k) {
         const int e = near[k];
-        if (e + 4 > elements) {
-            blendListedElements(top, bottom, fx3, fy, out, elements, e);
+        if (e + 4 > elements) {  // the row's last run, cut short: one by one
+            const std::int32_t run[4] = {e, e + 1, e + 2, e + 3};
+            blendListed(top, bottom, fx3, fy, out, elements, run, 4);
             continue;
         }
         const __m128i p00 = fourValues(p00s + e), p10 = fourValues(p10s + e);
